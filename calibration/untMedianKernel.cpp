@@ -1,0 +1,120 @@
+#include "untMedianKernel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Pixels handled together. The stack's slice of one block (n * kBlock bytes)
+// stays in the first-level cache through the eight passes below.
+constexpr size_t kBlock = 128;
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+#define VELMORA_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VELMORA_WIDE_CLONES
+#endif
+
+// The k-th smallest value v at a position is the largest c with
+// count(values < c) < k. Building c bit by bit from the top takes eight
+// counting passes over the stack, each a compare-and-add over many pixels at
+// once; sorting each pixel's samples cannot be vectorised that way.
+template <typename Count>
+void MedianBlockScalar(const uint8_t* const* inputs, size_t n, size_t offset, uint8_t* out, size_t count) {
+    const Count k = static_cast<Count>((n + 1) / 2);
+    uint8_t prefix[kBlock] = {};
+    uint8_t cand[kBlock];
+    Count below[kBlock];
+    for (int bit = 7; bit >= 0; --bit) {
+        const uint8_t b = static_cast<uint8_t>(1u << bit);
+        for (size_t p = 0; p < count; ++p) {
+            cand[p] = prefix[p] | b;
+            below[p] = 0;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const uint8_t* s = inputs[i] + offset;
+            for (size_t p = 0; p < count; ++p) below[p] += static_cast<Count>(s[p] < cand[p]);
+        }
+        for (size_t p = 0; p < count; ++p) prefix[p] = below[p] < k ? cand[p] : prefix[p];
+    }
+    std::copy(prefix, prefix + count, out);
+}
+
+#if defined(__GNUC__)
+// The same search on whole blocks with the compiler's vector types: the
+// counters live in registers and one compare covers 32 pixels. Byte
+// counters, so at most 255 frames.
+typedef uint8_t VU8 __attribute__((vector_size(32)));
+constexpr size_t kLanes = sizeof(VU8);
+constexpr size_t kVectors = kBlock / kLanes;
+
+VELMORA_WIDE_CLONES
+void MedianBlockVector(const uint8_t* const* inputs, size_t n, size_t offset, uint8_t* out) {
+    const VU8 k = VU8{} + static_cast<uint8_t>((n + 1) / 2);
+    VU8 prefix[kVectors] = {};
+    for (int bit = 7; bit >= 0; --bit) {
+        const uint8_t b = static_cast<uint8_t>(1u << bit);
+        VU8 cand[kVectors], below[kVectors];
+        for (size_t v = 0; v < kVectors; ++v) {
+            cand[v] = prefix[v] | b;
+            below[v] = VU8{};
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const uint8_t* s = inputs[i] + offset;
+            for (size_t v = 0; v < kVectors; ++v) {
+                VU8 x;
+                std::memcpy(&x, s + v * kLanes, kLanes);
+                below[v] -= reinterpret_cast<VU8>(x < cand[v]);  // a true lane is all ones
+            }
+        }
+        for (size_t v = 0; v < kVectors; ++v) prefix[v] = below[v] < k ? cand[v] : prefix[v];
+    }
+    std::memcpy(out, prefix, kBlock);
+}
+#endif
+
+}  // namespace
+
+void LowerMedianRow(const uint8_t* const* inputs, size_t n, uint8_t* out, size_t width) {
+    for (size_t x = 0; x < width; x += kBlock) {
+        const size_t count = std::min(kBlock, width - x);
+#if defined(__GNUC__)
+        if (n <= 255 && count == kBlock) {
+            MedianBlockVector(inputs, n, x, out + x);
+            continue;
+        }
+#endif
+        if (n <= 255) MedianBlockScalar<uint8_t>(inputs, n, x, out + x, count);
+        else if (n <= 65535) MedianBlockScalar<uint16_t>(inputs, n, x, out + x, count);
+        else MedianBlockScalar<uint32_t>(inputs, n, x, out + x, count);
+    }
+}
+
+void LowerMedianFrames(size_t n, int width, int height,
+                       const std::function<const uint8_t*(size_t input, int y)>& rowOf,
+                       const std::function<uint8_t*(int y)>& outRow, unsigned threads,
+                       const std::function<void()>& progress) {
+    if (n == 0 || width <= 0 || height <= 0) return;
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    // Below about a megabyte of stack the threads cost more than they save.
+    if (n * static_cast<size_t>(width) * static_cast<size_t>(height) < (1u << 20)) threads = 1;
+    threads = std::min<unsigned>(threads, static_cast<unsigned>(height));
+
+    std::atomic<int> nextRow{0};
+    auto work = [&](bool caller) {
+        std::vector<const uint8_t*> rows(n);
+        for (int y; (y = nextRow.fetch_add(1, std::memory_order_relaxed)) < height;) {
+            for (size_t i = 0; i < n; ++i) rows[i] = rowOf(i, y);
+            LowerMedianRow(rows.data(), n, outRow(y), static_cast<size_t>(width));
+            if (caller && progress) progress();
+        }
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(threads - 1);
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, false);
+    work(true);
+    for (auto& t : pool) t.join();
+}

@@ -1,0 +1,90 @@
+#include "untCliArgs.h"
+
+#include <sstream>
+
+std::string TCliArgs::Value(const std::string& name, const std::string& fallback) const {
+    auto it = values.find(name);
+    return it == values.end() ? fallback : it->second;
+}
+
+namespace {
+
+const TCliOption* FindLong(const TCliCommand& c, const std::string& name) {
+    for (const auto& o : c.options)
+        if (o.longName == name) return &o;
+    return nullptr;
+}
+
+const TCliOption* FindShort(const TCliCommand& c, char name) {
+    for (const auto& o : c.options)
+        if (o.shortName != 0 && o.shortName == name) return &o;
+    return nullptr;
+}
+
+}  // namespace
+
+TCliArgs ParseCliArgs(const TCliCommand& command, int argc, char** argv, int first, bool* help) {
+    TCliArgs args;
+    *help = false;
+    bool optionsEnded = false;
+    for (int i = first; i < argc; ++i) {
+        std::string a = argv[i];
+        if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            args.files.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == "--help" || a == "-h") {
+            *help = true;
+            return args;
+        }
+        const TCliOption* opt = nullptr;
+        std::string value;
+        bool hasInlineValue = false;
+        if (a.rfind("--", 0) == 0) {
+            std::string name = a.substr(2);
+            auto eq = name.find('=');
+            if (eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name = name.substr(0, eq);
+                hasInlineValue = true;
+            }
+            opt = FindLong(command, name);
+        } else if (a.size() == 2) {
+            opt = FindShort(command, a[1]);
+        }
+        if (!opt) throw ECliUsage("unknown option '" + a + "'");
+        if (opt->valueName.empty()) {
+            if (hasInlineValue) throw ECliUsage("option '--" + opt->longName + "' takes no value");
+            args.flags[opt->longName] = true;
+            continue;
+        }
+        if (!hasInlineValue) {
+            if (i + 1 >= argc) throw ECliUsage("option '" + a + "' needs a value (" + opt->valueName + ")");
+            value = argv[++i];
+        }
+        if (args.values.count(opt->longName))
+            throw ECliUsage("option '--" + opt->longName + "' given twice");
+        args.values[opt->longName] = value;
+    }
+    return args;
+}
+
+std::string CommandHelp(const TCliCommand& c) {
+    std::ostringstream s;
+    s << "Usage: velmora-cli " << c.name << " " << c.synopsis << "\n\n" << c.description << "\n\nOptions:\n";
+    for (const auto& o : c.options) {
+        std::string left = "  ";
+        left += o.shortName ? std::string("-") + o.shortName + ", " : std::string("    ");
+        left += "--" + o.longName;
+        if (!o.valueName.empty()) left += " " + o.valueName;
+        if (left.size() < 26) left.resize(26, ' ');
+        else left += "  ";
+        s << left << o.help << "\n";
+    }
+    s << "  -h, --help              show this help and exit\n";
+    return s.str();
+}

@@ -1,0 +1,75 @@
+#include "untCliPort.h"
+
+#include <unistd.h>
+
+bool TCliDialog::Execute() {
+    if (!answered) return false;
+    Files = answer;
+    FileName = answer.empty() ? std::string() : answer.front();
+    return true;
+}
+
+TCliPort::TCliPort(FILE* err) : err_(err), tty_(isatty(fileno(err)) != 0) {}
+
+TCliPort::~TCliPort() { ClearProgress(); }
+
+std::string TrimRight(const std::string& s) {
+    const auto end = s.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : s.substr(0, end + 1);
+}
+
+void TCliPort::SetInputFiles(std::vector<std::string> files) {
+    open_.answer = std::move(files);
+    open_.answered = true;
+}
+
+void TCliPort::SetOutputFile(const std::string& name) {
+    save_.answer = {name};
+    save_.answered = true;
+}
+
+void TCliPort::ClearProgress() {
+    if (progressShown_) {
+        std::fputs("\r\033[K", err_);
+        std::fflush(err_);
+        progressShown_ = false;
+    }
+}
+
+TMsgResult TCliPort::MessageBox(const std::string& text, const std::string& title, TMsgButtons buttons) {
+    ClearProgress();
+    std::fprintf(err_, "%s: %s\n", title.c_str(), TrimRight(text).c_str());
+    if (buttons == TMsgButtons::Ok) {
+        if (title == "Error") failed_ = true;
+        return TMsgResult::Ok;
+    }
+    if (assumeYes_) return buttons == TMsgButtons::YesNo ? TMsgResult::Yes : TMsgResult::Ok;
+    std::fputs("  (answered no: pass --yes to go on)\n", err_);
+    failed_ = true;
+    return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Cancel;
+}
+
+void TCliPort::SetStatus(const std::string& text) {
+    if (!tty_) return;
+    if (text.empty() || text == "Idle") {
+        ClearProgress();
+        return;
+    }
+    std::fprintf(err_, "\r\033[K%s", text.c_str());
+    std::fflush(err_);
+    progressShown_ = true;
+}
+
+std::optional<std::string> TCliPort::GetString(const std::string&, const std::string&, const std::string& defaultText,
+                                               bool) {
+    if (strings_.empty()) return defaultText;
+    std::string s = strings_.front();
+    strings_.pop_front();
+    return s;
+}
+
+void TCliPort::ShowException(const std::string& message) {
+    ClearProgress();
+    std::fprintf(err_, "Error: %s\n", message.c_str());
+    failed_ = true;
+}

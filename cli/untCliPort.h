@@ -1,0 +1,61 @@
+// The interaction port of velmora-cli: dialog answers come from the command
+// line, messages go to standard error as "Title: text", the status line
+// becomes a progress line on standard error when it is a terminal, and
+// questions are answered by flags. It never reads standard input.
+#pragma once
+
+#include <cstdio>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "untUiPort.h"
+
+class TCliDialog : public TFileDialog {
+public:
+    bool Execute() override;
+    // What the command line answers: the files (open) or the name (save).
+    std::vector<std::string> answer;
+    bool answered = false;
+};
+
+class TCliPort : public TUiPort {
+public:
+    explicit TCliPort(FILE* err = stderr);
+    ~TCliPort() override;
+
+    TFileDialog& OpenDialog() override { return open_; }
+    TFileDialog& SaveDialog() override { return save_; }
+    TMsgResult MessageBox(const std::string& text, const std::string& title, TMsgButtons buttons) override;
+    void SetStatus(const std::string& text) override;
+    void ProcessMessages() override {}
+    std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
+                                         const std::string& defaultText, bool digitsOnly) override;
+    void ShowException(const std::string& message) override;
+
+    // Command-line answers.
+    void SetInputFiles(std::vector<std::string> files);
+    void SetOutputFile(const std::string& name);
+    void SetAssumeYes(bool yes) { assumeYes_ = yes; }
+    void QueueString(const std::string& answer) { strings_.push_back(answer); }
+
+    // True once an error was shown, a question was answered No, or a
+    // command ended with an error: the exit status is then 1.
+    bool Failed() const { return failed_; }
+
+private:
+    void ClearProgress();
+
+    TCliDialog open_;
+    TCliDialog save_;
+    FILE* err_;
+    bool tty_;
+    bool progressShown_ = false;
+    bool assumeYes_ = false;
+    bool failed_ = false;
+    std::deque<std::string> strings_;
+};
+
+// The message text as the command line prints it: the program's fixed texts
+// carry trailing blanks that only a message box hides.
+std::string TrimRight(const std::string& s);

@@ -1,0 +1,339 @@
+#include "untBmpUtil.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "untSafeFile.h"
+
+namespace {
+
+constexpr uint32_t kFileHeaderBytes = sizeof(BITMAPFILEHEADER);
+constexpr uint32_t kInfoHeaderBytes = sizeof(BITMAPINFOHEADER);
+constexpr uint32_t kPaletteBytes = 256 * sizeof(RGBQUAD);
+constexpr uint32_t kHeadersBytes = kFileHeaderBytes + kInfoHeaderBytes;       // 54
+constexpr uint32_t kPalettedOffset = kHeadersBytes + kPaletteBytes;           // 1078
+
+// Larger pixel arrays are refused before anything is allocated: the kernels
+// index a frame with int, and bfSize (array + 1078) must still fit 32 bits.
+constexpr uint64_t kMaxPixelArrayBytes = INT32_MAX;
+
+// Rows are moved in blocks of about this many bytes, so a frame costs a few
+// system calls rather than one per row, without a second frame-sized buffer.
+constexpr size_t kBlockBytes = size_t(1) << 20;
+
+// One allocation scheme for every buffer a record owns: new[] of bytes,
+// which also starts the lifetime of the header structures placed in them.
+template <class T>
+T* AllocBuffer(size_t bytes, bool zero) {
+    uint8_t* p = zero ? new (std::nothrow) uint8_t[bytes]() : new (std::nothrow) uint8_t[bytes];
+    return reinterpret_cast<T*>(p);
+}
+
+template <class T>
+void FreeBuffer(T*& p) {
+    delete[] reinterpret_cast<uint8_t*>(p);
+    p = nullptr;
+}
+
+void FillGreyRamp(RGBQUAD* palette) {
+    for (int i = 0; i < 256; ++i) {
+        const auto v = static_cast<uint8_t>(i);
+        palette[i] = RGBQUAD{v, v, v, 0};
+    }
+}
+
+bool ReadAt(int fd, void* buffer, size_t size, uint64_t offset) {
+    auto* p = static_cast<uint8_t*>(buffer);
+    while (size > 0) {
+        const ssize_t n = pread(fd, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+// Geometry of a frame as stored in a file.
+struct TLayout {
+    uint64_t rowBytes = 0;  // pixel bytes of one row
+    uint64_t stride = 0;    // row bytes padded to a multiple of 4
+    uint64_t rows = 0;
+};
+
+TLayout LayoutOf(int64_t width, int64_t rows, int bytesPerPixel) {
+    TLayout l;
+    l.rowBytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(bytesPerPixel);
+    l.stride = (l.rowBytes + 3) / 4 * 4;
+    l.rows = static_cast<uint64_t>(rows);
+    return l;
+}
+
+// The sizes in a layout never exceed 2^31 * (3 * 2^31 + 3), so products of
+// two of them fit 64 bits; only sums with file offsets need care.
+bool FitsLimit(const TLayout& l) { return l.stride * l.rows <= kMaxPixelArrayBytes; }
+
+uint32_t FailRead(BmpRecord* record, int fd, uint32_t code) {
+    if (fd >= 0) close(fd);
+    FreeBmpBuffers(*record);
+    record->status = code;
+    return code;
+}
+
+uint32_t FailWrite(BmpRecord* record, uint32_t code) {
+    record->status = code;
+    return code;
+}
+
+}  // namespace
+
+uint32_t ReadBmpFile(BmpRecord* record) {
+    if (!record) return BMP_BAD_POINTER;
+    record->status = BMP_NO_ERROR;
+    // Buffers a caller left in the record are the caller's to release (the
+    // per-file loop frees them before each read); from here on the record
+    // holds only what this read produces, so a failure cannot free them.
+    record->fileHeader = nullptr;
+    record->infoHeader = nullptr;
+    record->palette = nullptr;
+    record->pixels = nullptr;
+
+    // Opened for update on purpose: a frame the user may not write would be
+    // read, processed and then fail at the write, so it is refused up front.
+    const int fd = open(record->fileName.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return FailRead(record, -1, BMP_FILE_ERROR);
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return FailRead(record, fd, BMP_FILE_ERROR);
+    const auto fileSize = static_cast<uint64_t>(st.st_size);
+
+    BITMAPFILEHEADER fh;
+    BITMAPINFOHEADER ih;
+    if (fileSize < kHeadersBytes || !ReadAt(fd, &fh, kFileHeaderBytes, 0) ||
+        !ReadAt(fd, &ih, kInfoHeaderBytes, kFileHeaderBytes))
+        return FailRead(record, fd, BMP_FILE_ERROR);
+
+    if (ih.biBitCount != 8 && ih.biBitCount != 24) return FailRead(record, fd, BMP_IMPROPER_TYPE);
+    const int bpp = ih.biBitCount / 8;
+    // The palette always comes from offset 54, whatever the header says about
+    // its length: that is where every file this program writes keeps it.
+    if (bpp == 1 && fileSize < kPalettedOffset) return FailRead(record, fd, BMP_FILE_ERROR);
+    if (ih.biCompression != 0) return FailRead(record, fd, BMP_IMPROPER_TYPE);
+    if (ih.biWidth <= 0 || ih.biHeight == 0 || ih.biHeight == INT32_MIN)
+        return FailRead(record, fd, BMP_IMPROPER_TYPE);
+    // A pixel array starting inside the headers is no layout we can read.
+    if (fh.bfOffBits < kHeadersBytes) return FailRead(record, fd, BMP_IMPROPER_TYPE);
+
+    const bool topDown = ih.biHeight < 0;
+    const int64_t height = topDown ? -int64_t{ih.biHeight} : int64_t{ih.biHeight};
+    const TLayout l = LayoutOf(ih.biWidth, height, bpp);
+    // Every pixel byte must be in the file; only the pad after the last
+    // stored row may be missing, as some writers leave it out.
+    const uint64_t arrayEnd = fh.bfOffBits + (l.rows - 1) * l.stride + l.rowBytes;
+    if (arrayEnd > fileSize) return FailRead(record, fd, BMP_FILE_ERROR);
+    if (!FitsLimit(l)) return FailRead(record, fd, BMP_NO_MEMORY);
+    const size_t pixelBytes = static_cast<size_t>(l.rowBytes * l.rows);
+
+    record->fileHeader = AllocBuffer<BITMAPFILEHEADER>(kFileHeaderBytes, false);
+    record->infoHeader = AllocBuffer<BITMAPINFOHEADER>(kInfoHeaderBytes, false);
+    record->palette = AllocBuffer<RGBQUAD>(kPaletteBytes, false);
+    record->pixels = AllocBuffer<uint8_t>(pixelBytes, false);
+    if (!record->fileHeader || !record->infoHeader || !record->palette || !record->pixels)
+        return FailRead(record, fd, BMP_NO_MEMORY);
+
+    if (bpp == 1) {
+        if (!ReadAt(fd, record->palette, kPaletteBytes, kHeadersBytes)) return FailRead(record, fd, BMP_FILE_ERROR);
+    } else {
+        FillGreyRamp(record->palette);
+    }
+
+    // Stored rows are read in file order, a block at a time; stored row s is
+    // picture row s in a top-down file and row rows-1-s otherwise.
+    const uint64_t blockRows = std::max<uint64_t>(1, kBlockBytes / l.stride);
+    std::vector<uint8_t> block;
+    try {
+        block.resize(static_cast<size_t>(std::min(blockRows, l.rows) * l.stride));
+    } catch (const std::bad_alloc&) {
+        return FailRead(record, fd, BMP_NO_MEMORY);
+    }
+    for (uint64_t first = 0; first < l.rows; first += blockRows) {
+        const uint64_t count = std::min(blockRows, l.rows - first);
+        const uint64_t bytes = (count - 1) * l.stride + l.rowBytes;
+        if (!ReadAt(fd, block.data(), static_cast<size_t>(bytes), fh.bfOffBits + first * l.stride))
+            return FailRead(record, fd, BMP_FILE_ERROR);
+        for (uint64_t k = 0; k < count; ++k) {
+            const uint64_t stored = first + k;
+            const uint64_t row = topDown ? stored : l.rows - 1 - stored;
+            std::memcpy(record->pixels + row * l.rowBytes, block.data() + k * l.stride,
+                        static_cast<size_t>(l.rowBytes));
+        }
+    }
+    close(fd);
+
+    ih.biHeight = static_cast<int32_t>(height);
+    ih.biSizeImage = static_cast<uint32_t>(pixelBytes);
+    *record->fileHeader = fh;
+    *record->infoHeader = ih;
+    return BMP_NO_ERROR;
+}
+
+uint32_t WriteBmpFile(BmpRecord* record) {
+    if (!record) return BMP_BAD_POINTER;
+    if (!record->fileHeader || !record->infoHeader || !record->pixels) return FailWrite(record, BMP_BAD_POINTER);
+    if (record->fileName.empty()) return FailWrite(record, BMP_IMPROPER_TYPE);
+    BITMAPFILEHEADER& fh = *record->fileHeader;
+    BITMAPINFOHEADER& ih = *record->infoHeader;
+    const bool paletted = ih.biBitCount != 24;
+    // An 8-bit file without its palette would put the pixels where the
+    // palette belongs: no reader could make sense of it.
+    if (paletted && !record->palette) return FailWrite(record, BMP_BAD_POINTER);
+    if (ih.biWidth <= 0 || ih.biHeight <= 0) return FailWrite(record, BMP_IMPROPER_TYPE);
+    const int bpp = paletted ? 1 : 3;
+    const TLayout l = LayoutOf(ih.biWidth, ih.biHeight, bpp);
+    if (!FitsLimit(l)) return FailWrite(record, BMP_IMPROPER_TYPE);
+
+    const uint32_t offset = paletted ? kPalettedOffset : kHeadersBytes;
+    ih.biSize = kInfoHeaderBytes;
+    ih.biSizeImage = static_cast<uint32_t>(l.stride * l.rows);
+    // 96 per metre, not the 3780 that 96 dpi would be: frames written by this
+    // program have always carried 96, and outputs stay byte-comparable.
+    ih.biXPelsPerMeter = 96;
+    ih.biYPelsPerMeter = 96;
+    fh.bfOffBits = offset;
+    fh.bfSize = ih.biSizeImage + offset;
+    // The file holds 256 entries at most; a count read from a damaged header
+    // that claims more would make every other reader refuse our output.
+    if (ih.biClrUsed > 256) ih.biClrUsed = 0;
+
+    // Rows are padded into a block and handed to the writer a block at a
+    // time, bottom row of the picture first.
+    const uint64_t blockRows = std::max<uint64_t>(1, kBlockBytes / l.stride);
+    std::vector<uint8_t> block;
+    try {
+        block.assign(static_cast<size_t>(std::min(blockRows, l.rows) * l.stride), 0);
+    } catch (const std::bad_alloc&) {
+        return FailWrite(record, BMP_NO_MEMORY);
+    }
+    TSafeFileWriter writer;
+    bool ok = writer.Open(record->fileName) && writer.Write(&fh, kFileHeaderBytes) &&
+              writer.Write(&ih, kInfoHeaderBytes) && (!paletted || writer.Write(record->palette, kPaletteBytes));
+    for (uint64_t first = 0; ok && first < l.rows; first += blockRows) {
+        const uint64_t count = std::min(blockRows, l.rows - first);
+        for (uint64_t k = 0; k < count; ++k) {
+            const uint64_t row = l.rows - 1 - (first + k);
+            // The pad bytes of the block stay zero: only row bytes are copied.
+            std::memcpy(block.data() + k * l.stride, record->pixels + row * l.rowBytes,
+                        static_cast<size_t>(l.rowBytes));
+        }
+        ok = writer.Write(block.data(), static_cast<size_t>(count * l.stride));
+    }
+    if (!ok || !writer.Commit()) return FailWrite(record, BMP_FILE_ERROR);
+    return BMP_NO_ERROR;
+}
+
+uint32_t CreateBmpRecord(BmpRecord*& record, int width, int height, int bytesPerPixel) {
+    record = nullptr;
+    if ((bytesPerPixel != 1 && bytesPerPixel != 3) || width <= 0 || height <= 0) return BMP_IMPROPER_TYPE;
+    const TLayout l = LayoutOf(width, height, bytesPerPixel);
+    if (!FitsLimit(l)) return BMP_NO_MEMORY;
+
+    auto* r = new (std::nothrow) BmpRecord;
+    if (!r) return BMP_NO_MEMORY;
+    r->fileHeader = AllocBuffer<BITMAPFILEHEADER>(kFileHeaderBytes, true);
+    r->infoHeader = AllocBuffer<BITMAPINFOHEADER>(kInfoHeaderBytes, true);
+    r->palette = AllocBuffer<RGBQUAD>(kPaletteBytes, true);
+    // Zeroed although the caller fills them: a forgotten row then shows as
+    // black rather than as whatever the heap held.
+    r->pixels = AllocBuffer<uint8_t>(static_cast<size_t>(l.rowBytes * l.rows), true);
+    if (!r->fileHeader || !r->infoHeader || !r->palette || !r->pixels) {
+        FreeBmpBuffers(*r);
+        delete r;
+        return BMP_NO_MEMORY;
+    }
+
+    const uint32_t offset = bytesPerPixel == 3 ? kHeadersBytes : kPalettedOffset;
+    BITMAPINFOHEADER& ih = *r->infoHeader;
+    ih.biSize = kInfoHeaderBytes;
+    ih.biWidth = width;
+    ih.biHeight = height;
+    ih.biPlanes = 1;
+    ih.biBitCount = static_cast<int16_t>(bytesPerPixel * 8);
+    ih.biCompression = 0;
+    ih.biSizeImage = static_cast<uint32_t>(l.stride * l.rows);
+    ih.biClrUsed = 0;
+    ih.biClrImportant = 0;
+    BITMAPFILEHEADER& fh = *r->fileHeader;
+    fh.bfType = 0x4D42;  // "BM"
+    fh.bfReserved1 = 0;
+    fh.bfReserved2 = 0;
+    fh.bfOffBits = offset;
+    fh.bfSize = ih.biSizeImage + offset;
+    FillGreyRamp(r->palette);
+    record = r;
+    return BMP_NO_ERROR;
+}
+
+void FreeBmpBuffers(BmpRecord& record) {
+    FreeBuffer(record.fileHeader);
+    FreeBuffer(record.infoHeader);
+    FreeBuffer(record.pixels);
+    FreeBuffer(record.palette);
+}
+
+void FreeBmpBuffers(BmpRecord*& record) {
+    if (record) FreeBmpBuffers(*record);
+}
+
+namespace {
+
+struct TErrorSlot {
+    char text[32];
+};
+
+constexpr TErrorSlot Padded(const char* s) {
+    TErrorSlot slot{};
+    size_t i = 0;
+    for (; s[i] != '\0' && i < 31; ++i) slot.text[i] = s[i];
+    for (; i < 31; ++i) slot.text[i] = ' ';
+    slot.text[31] = '\0';
+    return slot;
+}
+
+constexpr TErrorSlot kErrorTexts[] = {
+    Padded("No error"),
+    Padded("File error"),
+    Padded("Improper file type"),
+    Padded("Memory allocation failed"),
+    Padded("Bad pointer passed to function"),
+};
+constexpr TErrorSlot kUnknownError = Padded("Unknown error");
+
+}  // namespace
+
+const char* BmpErrorText(uint32_t code) {
+    return code < std::size(kErrorTexts) ? kErrorTexts[code].text : kUnknownError.text;
+}
+
+int CompareSamples(const void* a, const void* b) {
+    const uint8_t x = *static_cast<const uint8_t*>(a);
+    const uint8_t y = *static_cast<const uint8_t*>(b);
+    return (x > y) - (x < y);
+}
+
+int BmpBytesPerPixel(const BmpRecord& record) {
+    return record.infoHeader && record.infoHeader->biBitCount == 24 ? 3 : 1;
+}
+
+size_t BmpPixelBytes(const BmpRecord& record) {
+    if (!record.infoHeader || record.infoHeader->biWidth <= 0 || record.infoHeader->biHeight <= 0) return 0;
+    return static_cast<size_t>(record.infoHeader->biWidth) * static_cast<size_t>(record.infoHeader->biHeight) *
+           static_cast<size_t>(BmpBytesPerPixel(record));
+}

@@ -1,0 +1,119 @@
+// The frame record and its bitmap codec: the file-by-file commands hold each
+// frame in one BmpRecord, read and written here without any toolkit.
+//
+// Contract of the record:
+//  - pixels is exactly biWidth * biHeight * bytesPerPixel bytes, unpadded,
+//    row 0 = top row of the picture; 24-bit pixels are blue, green, red.
+//  - A record from ReadBmpFile or CreateBmpRecord owns all four buffers,
+//    the 256-entry palette included (undefined contents for 24-bit).
+//  - After ReadBmpFile, biHeight is positive (top-down files are turned
+//    into the usual orientation) and biSizeImage is the pixel buffer length.
+//    After CreateBmpRecord and WriteBmpFile, biSizeImage is the padded size
+//    of the pixel array in a file.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+static_assert(std::endian::native == std::endian::little,
+              "the bitmap headers are read straight into little-endian structures");
+
+enum : uint32_t {
+    BMP_NO_ERROR = 0,
+    BMP_FILE_ERROR = 1,
+    BMP_IMPROPER_TYPE = 2,
+    BMP_NO_MEMORY = 3,
+    BMP_BAD_POINTER = 4,
+};
+
+#pragma pack(push, 1)
+struct BITMAPFILEHEADER {
+    uint16_t bfType;
+    uint32_t bfSize;
+    uint16_t bfReserved1;
+    uint16_t bfReserved2;
+    uint32_t bfOffBits;
+};
+
+struct BITMAPINFOHEADER {
+    uint32_t biSize;
+    int32_t biWidth;
+    int32_t biHeight;
+    uint16_t biPlanes;
+    int16_t biBitCount;
+    uint32_t biCompression;
+    uint32_t biSizeImage;
+    int32_t biXPelsPerMeter;
+    int32_t biYPelsPerMeter;
+    uint32_t biClrUsed;
+    uint32_t biClrImportant;
+};
+
+struct RGBQUAD {
+    uint8_t rgbBlue;
+    uint8_t rgbGreen;
+    uint8_t rgbRed;
+    uint8_t rgbReserved;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(BITMAPFILEHEADER) == 14);
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+static_assert(sizeof(RGBQUAD) == 4);
+
+struct BmpRecord {
+    uint32_t status = BMP_NO_ERROR;
+    // Any length: a fixed 260-character field would silently cut long paths
+    // and send the write to a different file.
+    std::string fileName;
+    BITMAPFILEHEADER* fileHeader = nullptr;
+    BITMAPINFOHEADER* infoHeader = nullptr;
+    RGBQUAD* palette = nullptr;  // 256 entries
+    uint8_t* pixels = nullptr;
+};
+
+// Reads record->fileName. 8-bit (256-entry palette taken from offset 54, as
+// the file format's classic layout has it) and 24-bit uncompressed files only.
+// Every size the header claims is checked against the file before anything is
+// allocated; a file whose pixel rows end early is refused with BMP_FILE_ERROR
+// (a missing pad after the last row is tolerated). The file is opened for
+// update, so a file the user may not write is refused with BMP_FILE_ERROR.
+// A padded pixel array over 2 GiB - 1 is refused with BMP_NO_MEMORY.
+// On failure the record holds no buffers (the pointers are null). Buffers the
+// record already held are not released: call FreeBmpBuffers before reusing it.
+[[nodiscard]] uint32_t ReadBmpFile(BmpRecord* record);
+
+// Writes the record to record->fileName: 24-bit records with pixel offset 54
+// and no palette, all others as 8-bit with the 256-entry palette at 54 and
+// pixels at 1078. The file is replaced only by a complete new file: a failed
+// write leaves any existing file untouched and gives BMP_FILE_ERROR.
+// Updates bfSize, bfOffBits, biSize, biSizeImage and the resolution fields.
+// A record without headers or pixels, or an 8-bit one without its palette,
+// gives BMP_BAD_POINTER; an empty fileName or a non-positive size
+// BMP_IMPROPER_TYPE. No file is touched in those cases.
+[[nodiscard]] uint32_t WriteBmpFile(BmpRecord* record);
+
+// Allocates a new record for a width x height picture of 1 or 3 bytes per
+// pixel, with a grey-ramp palette and undefined pixels. On failure record is
+// set to null and BMP_NO_MEMORY (or BMP_IMPROPER_TYPE for a depth other than
+// 1 or 3, or a non-positive size) is returned.
+[[nodiscard]] uint32_t CreateBmpRecord(BmpRecord*& record, int width, int height, int bytesPerPixel);
+
+// Releases the buffers the record holds and clears the pointers, so a second
+// call or a later read cannot free them twice. The record itself is not freed.
+void FreeBmpBuffers(BmpRecord*& record);
+void FreeBmpBuffers(BmpRecord& record);
+
+// Fixed text of a status code, padded with blanks to 31 characters. A code
+// outside 0..4 (for instance an operating-system error number) gives
+// "Unknown error" padded the same way.
+const char* BmpErrorText(uint32_t code);
+
+// qsort-style order of unsigned 8-bit samples given by address: 0 first, 255 last.
+int CompareSamples(const void* a, const void* b);
+
+// Bytes per pixel of a record (1 or 3) and the exact length of its pixel buffer.
+int BmpBytesPerPixel(const BmpRecord& record);
+size_t BmpPixelBytes(const BmpRecord& record);

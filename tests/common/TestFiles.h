@@ -1,0 +1,66 @@
+// Helpers the test programs share: temporary folders, whole-file reads and
+// writes, the shared test data folder, and a builder of bitmap files whose
+// every byte the test decides.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vt {
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // Names of the entries in the folder, sorted.
+    std::vector<std::string> entries() const;
+
+private:
+    std::string path_;
+};
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+bool Exists(const std::string& path);
+
+// The shared test data folder ("" when it is not beside the checkout).
+std::string SharedDir();
+std::string TestDataDir();  // SharedDir() + "/testdata"
+
+#define VT_REQUIRE_TESTDATA()                                                              \
+    do {                                                                                   \
+        if (vt::TestDataDir().empty())                                                     \
+            GTEST_SKIP() << "shared test data not found beside the checkout (VELMORA_SHARED_DIR)"; \
+    } while (0)
+
+// Runs a shell command; returns its exit status and fills *out with stdout+stderr.
+int RunCommand(const std::string& command, std::string* out = nullptr);
+std::string ShellQuote(const std::string& s);
+
+// A bitmap file built byte by byte. rows are given top row first, each
+// width * bitCount / 8 bytes (rounded up) long; the builder pads and orders
+// them as the header says.
+struct BmpSpec {
+    int width = 1;
+    int height = 1;
+    int bitCount = 8;
+    bool topDown = false;
+    std::vector<uint8_t> pixels;         // unpadded, top row first
+    std::vector<uint8_t> paletteBGRA;    // 4 bytes an entry; default grey ramp of 256 for 8-bit
+    uint32_t compression = 0;
+    int32_t xPels = 2835, yPels = 2835;
+    uint32_t clrUsed = 0;
+    bool dropLastPad = false;            // omit the padding after the last stored row
+    uint32_t sizeImageOverride = UINT32_MAX;
+};
+std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
+
+}  // namespace vt

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "TestFiles.h"
+#include "untFrameLoader.h"
+
+namespace {
+
+std::vector<std::string> Frames(const vt::TempDir& dir, int count) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+        vt::BmpSpec s;
+        s.width = 3 + i % 4;  // a different size each, so the order shows
+        s.height = 2;
+        s.pixels.assign(static_cast<size_t>(s.width) * 2, static_cast<uint8_t>(i));
+        paths.push_back(dir.file("f" + std::to_string(i) + ".bmp"));
+        vt::WriteBytes(paths.back(), vt::BuildBmp(s));
+    }
+    return paths;
+}
+
+}  // namespace
+
+TEST(FrameLoader, AppendsInOrderWithAnyNumberOfThreads) {
+    vt::TempDir dir;
+    const auto paths = Frames(dir, 23);
+    for (unsigned threads : {1u, 2u, 4u, 0u}) {
+        std::vector<std::unique_ptr<TBitmap>> out;
+        out.push_back(std::make_unique<TBitmap>());  // what was there stays first
+        size_t calls = 0;
+        LoadBitmapsInOrder(paths, out, threads, [&] {
+            ++calls;
+            EXPECT_EQ(out.size(), calls + 1);  // called after each append, one at a time
+        });
+        ASSERT_EQ(out.size(), paths.size() + 1);
+        EXPECT_EQ(calls, paths.size());
+        for (size_t i = 0; i < paths.size(); ++i) {
+            EXPECT_EQ(out[i + 1]->Width(), static_cast<int>(3 + i % 4)) << threads << " threads";
+            EXPECT_EQ(*out[i + 1]->ScanLine(1), i);
+        }
+    }
+}
+
+TEST(FrameLoader, StopsAtTheFirstBadFileInOrder) {
+    vt::TempDir dir;
+    auto paths = Frames(dir, 12);
+    vt::WriteBytes(dir.file("bad5.bmp"), {'B', 'M'});
+    vt::WriteBytes(dir.file("bad9.bmp"), {'n', 'o'});
+    paths[5] = dir.file("bad5.bmp");
+    paths[9] = dir.file("bad9.bmp");
+    for (unsigned threads : {1u, 2u, 3u}) {
+        std::vector<std::unique_ptr<TBitmap>> out;
+        try {
+            LoadBitmapsInOrder(paths, out, threads, nullptr);
+            ADD_FAILURE() << "no error thrown";
+        } catch (const EBitmapError& e) {
+            EXPECT_NE(std::string(e.what()).find("bad5.bmp"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(out.size(), 5u) << threads << " threads";
+    }
+}

@@ -1,0 +1,67 @@
+#include "untBatch.h"
+
+#include "untFileNames.h"
+
+bool OpenFilesStep(TMainState& state, TUiPort& port, unsigned options) {
+    TFileDialog& dlg = port.OpenDialog();
+    dlg.Options = options;
+    dlg.InitialDir = state.LastPathOpen;
+    if (!dlg.Execute()) return false;
+    if (!dlg.Files.empty()) state.LastPathOpen = ExtractFilePath(dlg.Files.front());
+    return true;
+}
+
+bool SaveFileStep(TMainState& state, TUiPort& port, const std::string& defaultName) {
+    TFileDialog& dlg = port.SaveDialog();
+    dlg.InitialDir = state.LastPathSave;
+    dlg.FileName = defaultName;
+    if (!dlg.Execute()) return false;
+    state.LastPathSave = ExtractFilePath(dlg.FileName);
+    return true;
+}
+
+bool ConfirmOverwrite(TUiPort& port) {
+    return port.MessageBox("This will overwrite your input files - are these copies?", "Warning",
+                           TMsgButtons::YesNo) == TMsgResult::Yes;
+}
+
+namespace {
+// Releases the record's buffers however the loop is left, an error that
+// ends the command included.
+struct TRecordGuard {
+    BmpRecord& record;
+    ~TRecordGuard() { FreeBmpBuffers(record); }
+};
+}  // namespace
+
+bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& command) {
+    BmpRecord record;
+    TRecordGuard guard{record};
+    if (!OpenFilesStep(state, port, command.options)) {
+        if (command.idleOnCancel) port.SetStatus("Idle");
+        return false;
+    }
+    const std::vector<std::string> files = port.OpenDialog().Files;
+    auto showProgress = [&](const std::string& path) {
+        port.SetStatus(command.verb + path);
+        if (command.processMessages) port.ProcessMessages();
+    };
+    for (const std::string& path : files) {
+        if (!command.statusAfterRead) showProgress(path);
+        record.fileName = path;
+        if (ReadBmpFile(&record) != BMP_NO_ERROR) {
+            port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
+            continue;
+        }
+        if (command.statusAfterRead) showProgress(path);
+        if (command.operation && !command.operation(record)) {
+            FreeBmpBuffers(record);
+            continue;
+        }
+        if (command.writeBack && WriteBmpFile(&record) != BMP_NO_ERROR)
+            port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
+        FreeBmpBuffers(record);
+    }
+    port.SetStatus("Idle");
+    return true;
+}

@@ -1,0 +1,35 @@
+// The frame every batch command shares: the open and save steps that
+// remember folders, the overwrite question, and the per-file skeleton of the
+// commands that work through BmpRecord.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "untBmpUtil.h"
+#include "untMainState.h"
+#include "untUiPort.h"
+
+// Open-files step: sets exactly these options, starts in LastPathOpen, and on
+// OK remembers the folder of the first chosen file.
+[[nodiscard]] bool OpenFilesStep(TMainState& state, TUiPort& port, unsigned options);
+// Save-file step: starts in LastPathSave with defaultName, and on OK
+// remembers the chosen folder. The chosen name is port.SaveDialog().FileName.
+[[nodiscard]] bool SaveFileStep(TMainState& state, TUiPort& port, const std::string& defaultName);
+// "This will overwrite your input files - are these copies?": true only on Yes.
+[[nodiscard]] bool ConfirmOverwrite(TUiPort& port);
+
+struct TPerFileCommand {
+    std::string verb;            // status text before the path, ends with a blank
+    unsigned options = ofAllowMultiSelect | ofFileMustExist;
+    bool statusAfterRead = false;  // some commands show the path only once the file is read
+    bool processMessages = true;   // others only redraw the status line
+    bool idleOnCancel = true;      // a few leave the status line alone on Cancel
+    bool writeBack = true;         // a command that only reads (measurements) writes nothing
+    // The operation on a read record; returns false after showing its own
+    // message, and the file is then not written.
+    std::function<bool(BmpRecord&)> operation;
+};
+
+// Runs the per-file skeleton. Returns false when the open dialog was cancelled.
+bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& command);

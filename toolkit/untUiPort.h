@@ -1,0 +1,57 @@
+// The interaction port: everything a command needs of the platform. Commands
+// talk only to this interface, so the same command body runs under the
+// window, under velmora-cli and under the tests' scripted port.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class TMsgButtons { Ok, OkCancel, YesNo };
+enum class TMsgResult { Ok, Cancel, Yes, No };
+
+// Open-dialog options the commands use.
+enum TOpenOption : unsigned {
+    ofAllowMultiSelect = 1u << 0,
+    ofFileMustExist = 1u << 1,
+};
+
+// A file dialog keeps its settings between commands, as the main window's
+// dialogs do: a command sets what it needs and reads the answer back.
+class TFileDialog {
+public:
+    virtual ~TFileDialog() = default;
+
+    std::string Title;
+    std::string Filter;
+    std::string InitialDir;
+    std::string FileName;            // the chosen (or default) name
+    std::vector<std::string> Files;  // the chosen files, in the dialog's order
+    unsigned Options = 0;
+
+    // Runs the dialog; true when the user chose, false on Cancel.
+    [[nodiscard]] virtual bool Execute() = 0;
+};
+
+class TUiPort {
+public:
+    virtual ~TUiPort() = default;
+
+    virtual TFileDialog& OpenDialog() = 0;
+    virtual TFileDialog& SaveDialog() = 0;
+
+    // A modal box with the program's text and title.
+    virtual TMsgResult MessageBox(const std::string& text, const std::string& title, TMsgButtons buttons) = 0;
+
+    // The one-line status, shown at once.
+    virtual void SetStatus(const std::string& text) = 0;
+    // Lets pending user-interface work happen inside long loops.
+    virtual void ProcessMessages() = 0;
+
+    // The prompt dialog: nullopt when cancelled.
+    virtual std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
+                                                 const std::string& defaultText, bool digitsOnly) = 0;
+
+    // The default display of an error that ended a command.
+    virtual void ShowException(const std::string& message) = 0;
+};
