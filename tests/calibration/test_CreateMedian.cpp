@@ -24,7 +24,7 @@ struct MedianRun {
     // An 8-bit frame of w x h holding `pixels` (top row first), grey-ramp palette unless given.
     std::string Frame(const std::string& name, int w, int h, std::vector<uint8_t> pixels,
                       std::vector<uint8_t> palette = {}) {
-        vt::BmpSpec s;
+        vt::BmpLayout s;
         s.width = w;
         s.height = h;
         s.pixels = std::move(pixels);
@@ -140,51 +140,43 @@ TEST(CreateMedian, TheSameFileThreeTimesGivesACopyOfIt) {
     EXPECT_EQ(Pixels(r.Load(r.dir.file("m.bmp"))), px);
 }
 
-TEST(CreateMedian, RefusesFewerThanThreeFilesBeforeLoadingTheRest) {
-    MedianRun r;
-    r.port.AnswerOpen({r.Uniform("a.bmp", 1), r.Uniform("b.bmp", 2)});
-    CreateMedian(r.state, r.port);
-    ASSERT_EQ(r.port.messages.size(), 1u);
-    EXPECT_EQ(r.port.messages[0].text, "A minimum of three files is required for a median");
-    EXPECT_EQ(r.port.messages[0].title, "Error");
-    EXPECT_EQ(r.port.messages[0].buttons, TMsgButtons::Ok);
-    EXPECT_EQ(r.port.statuses, std::vector<std::string>{"Idle"});
-    EXPECT_EQ(r.port.save().executed, 0);
-    EXPECT_TRUE(r.state.FrameList.empty());
-    EXPECT_EQ(r.dir.entries(), (std::vector<std::string>{"a.bmp", "b.bmp"}));
-}
-
-TEST(CreateMedian, RefusesFramesOfDifferentSizes) {
-    MedianRun r;
-    r.port.AnswerOpen({r.Uniform("a.bmp", 1, 320, 240), r.Uniform("b.bmp", 1, 320, 240), r.Uniform("c.bmp", 1, 320, 240),
-                       r.Uniform("d.bmp", 1, 352, 288)});
-    CreateMedian(r.state, r.port);
-    ASSERT_EQ(r.port.messages.size(), 1u);
-    EXPECT_EQ(r.port.messages[0].text, "All files must be the same size");
-    EXPECT_EQ(r.port.messages[0].title, "Error");
-    EXPECT_EQ(r.port.statuses, (std::vector<std::string>{"Loading input files...", "Validating input files...",
-                                                         "Cleaning up...", "Idle"}));
-    EXPECT_EQ(r.port.save().executed, 0);
-    EXPECT_EQ(r.dir.entries().size(), 4u);
-    EXPECT_TRUE(r.state.FrameList.empty());
-}
-
-TEST(CreateMedian, RefusesFramesThatAreNotEightBit) {
-    MedianRun r;
-    vt::BmpSpec s;
-    s.width = 4;
-    s.height = 3;
-    s.bitCount = 24;
-    s.pixels.assign(4 * 3 * 3, 9);
-    vt::WriteBytes(r.dir.file("colour.bmp"), vt::BuildBmp(s));
-    r.port.AnswerOpen({r.Uniform("a.bmp", 1), r.dir.file("colour.bmp"), r.Uniform("c.bmp", 3)});
-    CreateMedian(r.state, r.port);
-    ASSERT_EQ(r.port.messages.size(), 1u);
-    EXPECT_EQ(r.port.messages[0].text, "256 color or monochrome bitmaps are reguired.");
-    EXPECT_EQ(r.port.messages[0].title, "Error");
-    EXPECT_EQ(r.port.LastStatus(), "Idle");
-    EXPECT_EQ(r.port.save().executed, 0);
-    EXPECT_EQ(r.dir.entries().size(), 3u);
+TEST(CreateMedian, RefusalsShowTheirMessageAndWriteNothing) {
+    struct Case {
+        const char* why;
+        std::vector<int> widths;  // one frame each; 0 stands for a 24-bit frame
+        std::string message;
+        std::vector<std::string> statuses;
+    };
+    const std::vector<Case> cases = {
+        {"two frames", {4, 4}, "A minimum of three files is required for a median", {"Idle"}},
+        {"sizes differ", {4, 4, 4, 5}, "All files must be the same size",
+         {"Loading input files...", "Validating input files...", "Cleaning up...", "Idle"}},
+        {"a 24-bit frame", {4, 0, 4}, "256 color or monochrome bitmaps are reguired.",
+         {"Loading input files...", "Validating input files...", "Cleaning up...", "Idle"}},
+    };
+    for (const auto& c : cases) {
+        MedianRun r;
+        std::vector<std::string> files;
+        for (size_t i = 0; i < c.widths.size(); ++i) {
+            vt::BmpLayout s;
+            s.width = c.widths[i] ? c.widths[i] : 4;
+            s.height = 3;
+            s.bitCount = c.widths[i] ? 8 : 24;
+            s.pixels.assign(static_cast<size_t>(s.width) * 3 * (s.bitCount / 8), 9);
+            files.push_back(r.dir.file("f" + std::to_string(i) + ".bmp"));
+            vt::WriteBytes(files.back(), vt::BuildBmp(s));
+        }
+        r.port.AnswerOpen(files);
+        CreateMedian(r.state, r.port);
+        ASSERT_EQ(r.port.messages.size(), 1u) << c.why;
+        EXPECT_EQ(r.port.messages[0].text, c.message) << c.why;
+        EXPECT_EQ(r.port.messages[0].title, "Error") << c.why;
+        EXPECT_EQ(r.port.messages[0].buttons, TMsgButtons::Ok) << c.why;
+        EXPECT_EQ(r.port.statuses, c.statuses) << c.why;
+        EXPECT_EQ(r.port.save().executed, 0) << c.why;
+        EXPECT_TRUE(r.state.FrameList.empty()) << c.why;
+        EXPECT_EQ(r.dir.entries().size(), files.size()) << c.why;
+    }
 }
 
 TEST(CreateMedian, SaveNameRule) {

@@ -102,7 +102,7 @@ static void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     for (int i = 0; i < 4; ++i) v[at + i] = (x >> (8 * i)) & 0xff;
 }
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& s) {
+std::vector<uint8_t> BuildBmp(const BmpLayout& s) {
     std::vector<uint8_t> palette = s.paletteBGRA;
     if (palette.empty() && s.bitCount <= 8) {
         int n = 1 << s.bitCount;

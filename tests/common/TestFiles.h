@@ -48,7 +48,7 @@ std::string ShellQuote(const std::string& s);
 // A bitmap file built byte by byte. rows are given top row first, each
 // width * bitCount / 8 bytes (rounded up) long; the builder pads and orders
 // them as the header says.
-struct BmpSpec {
+struct BmpLayout {
     int width = 1;
     int height = 1;
     int bitCount = 8;
@@ -61,6 +61,6 @@ struct BmpSpec {
     bool dropLastPad = false;            // omit the padding after the last stored row
     uint32_t sizeImageOverride = UINT32_MAX;
 };
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
+std::vector<uint8_t> BuildBmp(const BmpLayout& layout);
 
 }  // namespace vt

@@ -65,7 +65,7 @@ TEST(BatchFrame, OverwriteQuestionGoesOnOnlyOnYes) {
 namespace {
 
 std::string Frame(const vt::TempDir& dir, const std::string& name, uint8_t value) {
-    vt::BmpSpec s;
+    vt::BmpLayout s;
     s.width = 3;
     s.height = 2;
     s.pixels.assign(6, value);

@@ -8,7 +8,7 @@ namespace {
 std::vector<std::string> Frames(const vt::TempDir& dir, int count) {
     std::vector<std::string> paths;
     for (int i = 0; i < count; ++i) {
-        vt::BmpSpec s;
+        vt::BmpLayout s;
         s.width = 3 + i % 4;  // a different size each, so the order shows
         s.height = 2;
         s.pixels.assign(static_cast<size_t>(s.width) * 2, static_cast<uint8_t>(i));

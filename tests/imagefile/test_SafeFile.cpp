@@ -1,0 +1,118 @@
+// A frame on disk is replaced only by a complete new file: a failure leaves
+// the old bytes and no stray file behind.
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <memory>
+
+#include "TestFiles.h"
+#include "untBmpUtil.h"
+#include "untSafeFile.h"
+
+namespace {
+
+const std::vector<uint8_t> kOld(2000, 0x5A);
+
+std::vector<uint8_t> Text(const std::string& s) { return {s.begin(), s.end()}; }
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+// Permission checks mean nothing to root, and the tests often run as root:
+// then fn runs in a child that gives root up. fn's result (0..254), or -1
+// when root could not be given up.
+int RunUnprivileged(const std::function<int()>& fn) {
+    if (geteuid() != 0) return fn();
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) _exit(setgroups(0, nullptr) || setgid(65534) || setuid(65534) ? 255 : fn() & 0xff);
+    int status = 0;
+    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+}
+
+TEST(SafeFile, AFailedWriteLeavesTheOriginalByteIdenticalAndNoStrayFile) {
+    vt::TempDir dir;
+    const std::string path = dir.file("frame.bmp");
+    vt::WriteBytes(path, kOld);
+    BmpRecord* made = nullptr;
+    ASSERT_EQ(CreateBmpRecord(made, 1000, 20, 3), BMP_NO_ERROR);  // 60,054 bytes once written
+    const std::unique_ptr<BmpRecord, void (*)(BmpRecord*)> r(made, [](BmpRecord* p) {
+        FreeBmpBuffers(p);
+        delete p;
+    });
+    r->fileName = path;
+
+    // No file may grow past 4 KB for a moment, so the write really fails part-way (EFBIG, not a signal).
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit lower{4096, old.rlim_max};
+    const sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
+    const bool limited = setrlimit(RLIMIT_FSIZE, &lower) == 0;
+    const uint32_t status = limited ? WriteBmpFile(r.get()) : BMP_NO_ERROR;
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    if (!limited) GTEST_SKIP() << "cannot lower the file size limit";
+
+    EXPECT_EQ(status, BMP_FILE_ERROR);
+    EXPECT_EQ(r->status, BMP_FILE_ERROR);
+    EXPECT_EQ(vt::ReadBytes(path), kOld);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"frame.bmp"});
+    // The same frame goes through once the disk has room again.
+    ASSERT_EQ(WriteBmpFile(r.get()), BMP_NO_ERROR);
+    EXPECT_EQ(vt::ReadBytes(path).size(), 54u + 3000 * 20);
+}
+
+TEST(SafeFile, PermissionBitsAreKeptAndAReadOnlyFrameIsNotReplaced) {
+    vt::TempDir dir;
+    const std::string path = dir.file("frame.bmp");
+    const mode_t oldMask = umask(022);
+    const bool created = ReplaceFileContents(path, "old", 3);
+    umask(oldMask);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(ModeOf(path), 0644u) << "0666 less the umask, whatever the temporary file had";
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(ReplaceFileContents(path, "new", 3));
+    EXPECT_EQ(vt::ReadBytes(path), Text("new"));
+    EXPECT_EQ(ModeOf(path), 0640u);
+
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    // The folder is open to everyone, so only the check on the file itself can stop the rename.
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    const int replaced = RunUnprivileged([&] { return int(ReplaceFileContents(path, "other", 5)); });
+    if (replaced < 0) GTEST_SKIP() << "running as root and cannot switch to an ordinary user";
+    EXPECT_EQ(replaced, 0);
+    EXPECT_EQ(vt::ReadBytes(path), Text("new"));
+    EXPECT_EQ(ModeOf(path), 0444u);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"frame.bmp"});
+}
+
+TEST(SafeFile, SymbolicLinksAreFollowedAndKept) {
+    vt::TempDir dir;
+    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+    vt::WriteBytes(dir.file("real.bmp"), kOld);
+    // A relative link is relative to its own folder, not to the working folder.
+    ASSERT_EQ(symlink("../real.bmp", dir.file("sub/link.bmp").c_str()), 0);
+    ASSERT_TRUE(ReplaceFileContents(dir.file("sub/link.bmp"), "via link", 8));
+    EXPECT_EQ(vt::ReadBytes(dir.file("real.bmp")), Text("via link"));
+    // A dangling link creates the file it names.
+    ASSERT_EQ(symlink("made.bmp", dir.file("dangling.bmp").c_str()), 0);
+    ASSERT_TRUE(ReplaceFileContents(dir.file("dangling.bmp"), "x", 1));
+    EXPECT_EQ(vt::ReadBytes(dir.file("made.bmp")), Text("x"));
+    struct stat st {};
+    for (const char* link : {"sub/link.bmp", "dangling.bmp"})
+        EXPECT_TRUE(lstat(dir.file(link).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << link << " is still a link";
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"dangling.bmp", "made.bmp", "real.bmp", "sub"}));
+}
+
+}  // namespace
