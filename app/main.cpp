@@ -1,0 +1,3 @@
+#include "untStartup.h"
+
+int main(int argc, char** argv) { return VelmoraMain(argc, argv); }

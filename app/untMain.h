@@ -1,0 +1,64 @@
+// The main window: a narrow fixed window with the whole menu and a one-line
+// status bar. Every menu handler is one call into its command.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "untMainState.h"
+#include "untQtPort.h"
+
+class QAction;
+class QMenu;
+class QStatusBar;
+class TfrmGetString;
+class TfrmGenHelp;
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The reusable dialogs, created once at start-up after the main window.
+    void SetDialogs(TfrmGetString* getString, TfrmGenHelp* genHelp);
+
+    TMainState& State() { return state_; }
+    TQtPort& Port() { return *port_; }
+    QStatusBar* StatBar() const { return StatBar_; }
+    QMenuBar* MainMenu1() const { return menuBar(); }
+    // A menu item by its object name ("Median1", "Exit1", ...); nullptr if none.
+    QAction* Item(const QString& objectName) const;
+
+    // Runs one command with the menu disabled, whatever way it ends; an error
+    // that escapes it is shown by the default error display. False when a
+    // command is already running (the new one is not started).
+    bool RunCommand(const std::function<void()>& body);
+    bool CommandRunning() const { return running_; }
+
+    // Menu handlers.
+    void Median1Click();
+    void Exit1Click();
+    void GeneralTips1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;  // FormClose: saves the two folders
+    bool event(QEvent* event) override;
+
+private:
+    void BuildMenu();
+    void LoadFolders();
+    void FormClose();
+
+    TMainState state_;
+    std::unique_ptr<TQtPort> port_;
+    QStatusBar* StatBar_ = nullptr;
+    TfrmGetString* frmGetString_ = nullptr;
+    TfrmGenHelp* frmGenHelp_ = nullptr;
+    bool running_ = false;
+    bool closePending_ = false;  // the close box was used while a command ran
+};
+
+// The folder of the program's own executable, with its trailing separator.
+std::string ProgramFolder();

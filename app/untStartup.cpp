@@ -1,0 +1,62 @@
+#include "untStartup.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QMessageBox>
+#include <exception>
+#include <iostream>
+
+#include "untGenHelp.h"
+#include "untGetString.h"
+#include "untMain.h"
+
+TVelmoraWindows::TVelmoraWindows() {
+    frmMain_ = std::make_unique<TfrmMain>();
+
+    // The reusable dialogs, in the order the commands came to need them.
+    frmGetString_ = new TfrmGetString(frmMain_.get());
+    frmGenHelp_ = std::make_unique<TfrmGenHelp>();
+    // Later: TfrmHistogram, TfrmDDP, TfrmUnsharpMask, TfrmPrescale, TfrmRenameParms.
+
+    // An open help window must not keep the program running once the main
+    // window has closed.
+    frmGenHelp_->setAttribute(Qt::WA_QuitOnClose, false);
+    frmGetString_->setAttribute(Qt::WA_QuitOnClose, false);
+
+    frmMain_->SetDialogs(frmGetString_, frmGenHelp_.get());
+    TfrmGetString* prompt = frmGetString_;
+    frmMain_->Port().promptHandler = [prompt](const std::string& title, const std::string& text,
+                                              const std::string& defaultText,
+                                              bool digitsOnly) -> std::optional<std::string> {
+        return prompt->Ask(title, text, defaultText, digitsOnly);
+    };
+}
+
+TVelmoraWindows::~TVelmoraWindows() {
+    // Dialogs first, in reverse order; the prompt goes with the main window.
+    frmGenHelp_.reset();
+    frmMain_.reset();
+}
+
+int VelmoraMain(int argc, char** argv) {
+    try {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Velmora"));
+        QApplication::setApplicationDisplayName(QStringLiteral("Velmora"));
+        QApplication::setDesktopFileName(QStringLiteral("velmora"));
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmora.png")));
+        try {
+            TVelmoraWindows windows;
+            windows.frmMain().show();
+            return QApplication::exec();
+        } catch (const std::exception& e) {
+            QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), QString::fromStdString(e.what()));
+        } catch (...) {
+            QMessageBox::critical(nullptr, QApplication::applicationDisplayName(),
+                                  QStringLiteral("The program could not start."));
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "Velmora: " << e.what() << '\n';
+    }
+    return 1;
+}

@@ -1,0 +1,63 @@
+// The interaction port under the window: Qt's file dialogs and message
+// boxes, the main window's status line, and the event loop.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "untUiPort.h"
+
+class QFileDialog;
+class QStatusBar;
+class QWidget;
+
+// A file dialog that keeps its title, filter, folder and file name between
+// commands, as the main window's own dialogs do (the filter chosen last
+// included). The filter is written the classic way, "Text|*.a;*.b|Text|*.c",
+// and shown with those texts. An empty title shows "Open" or "Save As".
+class TQtFileDialog : public TFileDialog {
+public:
+    TQtFileDialog(QWidget* parent, bool save);
+    bool Execute() override;
+
+    // Tests drive the dialog through this hook; it is called with the dialog
+    // once it is set up and before it runs.
+    static std::function<void(QFileDialog&)> beforeExec;
+
+private:
+    QPointer<QWidget> parent_;
+    bool save_;
+    QString chosenFilter_;
+};
+
+// Qt name filters for a classic filter string: each description is shown as
+// written, its patterns (separated by ';') are what the dialog matches; "*.*"
+// means every file, not only names with a dot.
+QStringList QtNameFilters(const std::string& classicFilter);
+
+class TQtPort : public TUiPort {
+public:
+    TQtPort(QWidget* owner, QStatusBar* statusBar);
+
+    TFileDialog& OpenDialog() override { return open_; }
+    TFileDialog& SaveDialog() override { return save_; }
+    TMsgResult MessageBox(const std::string& text, const std::string& title, TMsgButtons buttons) override;
+    void SetStatus(const std::string& text) override;
+    void ProcessMessages() override;
+    // The prompt dialog belongs to the application; it hands it in here.
+    std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
+                                         const std::string& defaultText, bool digitsOnly) override;
+    void ShowException(const std::string& message) override;
+
+    std::function<std::optional<std::string>(const std::string& title, const std::string& prompt,
+                                             const std::string& defaultText, bool digitsOnly)>
+        promptHandler;
+
+private:
+    QPointer<QWidget> owner_;
+    QPointer<QStatusBar> statusBar_;
+    TQtFileDialog open_;
+    TQtFileDialog save_;
+};
