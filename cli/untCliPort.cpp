@@ -73,3 +73,14 @@ void TCliPort::ShowException(const std::string& message) {
     std::fprintf(err_, "Error: %s\n", message.c_str());
     failed_ = true;
 }
+
+std::string TCliPort::AskPrescaleFactor(const std::string& defaultText) {
+    return hasPrescale_ ? prescale_ : defaultText;
+}
+
+void TCliPort::ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) {
+    ClearProgress();
+    for (const auto& [label, value] : rows)
+        if (!label.empty() || !value.empty()) std::printf("%s %s\n", label.c_str(), value.c_str());
+    std::fflush(stdout);
+}

@@ -32,6 +32,10 @@ public:
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
     void ShowException(const std::string& message) override;
+    std::string AskPrescaleFactor(const std::string& defaultText) override;
+    // Results go to standard output, "Label value" a line; empty rows are left out.
+    void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override;
+    void SetPrescaleFactor(const std::string& text) { prescale_ = text; hasPrescale_ = true; }
 
     // Command-line answers.
     void SetInputFiles(std::vector<std::string> files);
@@ -54,6 +58,8 @@ private:
     bool assumeYes_ = false;
     bool failed_ = false;
     std::deque<std::string> strings_;
+    std::string prescale_;
+    bool hasPrescale_ = false;
 };
 
 // The message text as the command line prints it: the program's fixed texts

@@ -107,3 +107,11 @@ void TQtPort::ShowException(const std::string& message) {
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
+
+std::string TQtPort::AskPrescaleFactor(const std::string& defaultText) {
+    return prescaleHandler ? prescaleHandler(defaultText) : defaultText;
+}
+
+void TQtPort::ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) {
+    if (resultsHandler) resultsHandler(rows);
+}

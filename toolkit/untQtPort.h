@@ -50,10 +50,16 @@ public:
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
     void ShowException(const std::string& message) override;
+    // The prescale and results dialogs belong to the application too.
+    std::string AskPrescaleFactor(const std::string& defaultText) override;
+    void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override;
 
     std::function<std::optional<std::string>(const std::string& title, const std::string& prompt,
                                              const std::string& defaultText, bool digitsOnly)>
         promptHandler;
+
+    std::function<std::string(const std::string& defaultText)> prescaleHandler;
+    std::function<void(const std::vector<std::pair<std::string, std::string>>& rows)> resultsHandler;
 
 private:
     QPointer<QWidget> owner_;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,13 @@ public:
     // The prompt dialog: nullopt when cancelled.
     virtual std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                                  const std::string& defaultText, bool digitsOnly) = 0;
+
+    // The prescale dialog: shows defaultText in its field and hands back the
+    // field's text as it stands when the dialog closes (however it closed).
+    virtual std::string AskPrescaleFactor(const std::string& defaultText) = 0;
+
+    // The results dialog: rows of (label, value), shown until the user closes it.
+    virtual void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) = 0;
 
     // The default display of an error that ended a command.
     virtual void ShowException(const std::string& message) = 0;

@@ -42,4 +42,15 @@ std::optional<std::string> ScriptedPort::GetString(const std::string& title, con
     return r;
 }
 
+std::string ScriptedPort::AskPrescaleFactor(const std::string& defaultText) {
+    prescaleDefaults.push_back(defaultText);
+    if (prescaleAnswers.empty()) {
+        ADD_FAILURE() << "unanswered prescale dialog";
+        return defaultText;
+    }
+    std::string r = prescaleAnswers.front();
+    prescaleAnswers.pop_front();
+    return r;
+}
+
 }  // namespace vt

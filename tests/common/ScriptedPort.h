@@ -57,6 +57,9 @@ public:
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
     void ShowException(const std::string& message) override { exceptions.push_back(message); }
+    std::string AskPrescaleFactor(const std::string& defaultText) override;
+    void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override { results.push_back(rows); }
+    void AnswerPrescale(const std::string& text) { prescaleAnswers.push_back(text); }
 
     ScriptedDialog& open() { return open_; }
     ScriptedDialog& save() { return save_; }
@@ -65,6 +68,9 @@ public:
     std::vector<std::string> statuses;
     std::vector<MessageEvent> messages;
     std::vector<std::string> exceptions;
+    std::vector<std::string> prescaleDefaults;  // the text the prescale dialog was shown with
+    std::vector<std::vector<std::pair<std::string, std::string>>> results;
+    std::deque<std::string> prescaleAnswers;
     long processMessagesCalls = 0;
 
     std::deque<TMsgResult> messageAnswers;

@@ -1,0 +1,12 @@
+// "Dark Subtract" / "Normal", "Compensate", "Map Hot Pixels": one dark frame
+// subtracted from a set of light frames held as toolkit bitmaps, each saved
+// back over its own file.
+#pragma once
+
+#include "untMainState.h"
+#include "untUiPort.h"
+
+enum TDarkSubtractMode : int { dsNormal = 1, dsCompensate = 2, dsMapHotPixels = 3 };
+
+// The batch body; the mode is state.DarkSubtractMode (set by the menu handler).
+void DarkSubtract(TMainState& state, TUiPort& port);

@@ -1,0 +1,7 @@
+// "Find High and Low": one frame's highest, lowest and average byte.
+#pragma once
+
+#include "untMainState.h"
+#include "untUiPort.h"
+
+void FindHighAndLow(TMainState& state, TUiPort& port);
