@@ -10,7 +10,12 @@
 #include <map>
 
 #include "untGenHelp.h"
+#include "untCorrect.h"
+#include "untDarkSubtract.h"
+#include "untFindHighLow.h"
+#include "untFlatAvg.h"
 #include "untMedian.h"
+#include "untPrescaleFrames.h"
 #include "untSettings.h"
 
 namespace {
@@ -48,7 +53,7 @@ struct TMenuItem {
 // until the command exists; note that Tograyscale1 is "To FITS".
 const TMenuItem kMenuItems[] = {
     {"File", "Create Median", "Median1", &TfrmMain::Median1Click},
-    {"File", "Create Flat (Avg)", "CreateFlatAvg1", nullptr},                // CreateFlatAvg1Click
+    {"File", "Create Flat (Avg)", "CreateFlatAvg1", &TfrmMain::CreateFlatAvg1Click},
     {"File/Convert Files", "To FITS", "Tograyscale1", nullptr},              // Tofits1Click
     {"File/Convert Files", "To Grayscale", "ToGrayscale2", nullptr},         // Tograyscale1Click
     {"File/Convert Files", "Rename", "Rename1", nullptr},                    // Rename1Click
@@ -57,19 +62,19 @@ const TMenuItem kMenuItems[] = {
     {"File/Convert Files", "Strip Sides", "StripLeft1", nullptr},            // StripLeft1Click
     {"File/Convert Files", "Vertical Bars", "VerticalBars1", nullptr},       // VerticalBars1Click
     {"File/Convert Files", "Fix Edges", "FixEdges1", nullptr},               // FixEdges1Click
-    {"File/Dark Subtract", "Normal", "Normal1", nullptr},                    // Normal1Click
-    {"File/Dark Subtract", "Compensate", "Compensate1", nullptr},            // Compensate1Click
-    {"File/Dark Subtract", "Map Hot Pixels", "MapHotPixels1", nullptr},      // MapHotPixels1Click
-    {"File/Dark Subtract", "New Normal", "NewNormal1", nullptr},             // NewNormal1Click
-    {"File/Dark Subtract", "New Map", "NewMap1", nullptr},                   // NewMap1Click
-    {"File/Prescale", "Auto (global)", "AutoGlobal1", nullptr},              // AutoGlobal1Click
-    {"File/Prescale", "Auto (per file)", "Auto1", nullptr},                  // Auto1Click
-    {"File/Prescale", "Manual", "Manual1", nullptr},                         // Manual1Click
-    {"File/Prescale", "Wide", "Wide1", nullptr},                             // Wide1Click
-    {"File/Prescale", "Smart Wide", "SmartWide1", nullptr},                  // SmartWide1Click
-    {"File", "Flat Field", "FlatField1", nullptr},                           // FlatField1Click
+    {"File/Dark Subtract", "Normal", "Normal1", &TfrmMain::Normal1Click},
+    {"File/Dark Subtract", "Compensate", "Compensate1", &TfrmMain::Compensate1Click},
+    {"File/Dark Subtract", "Map Hot Pixels", "MapHotPixels1", &TfrmMain::MapHotPixels1Click},
+    {"File/Dark Subtract", "New Normal", "NewNormal1", &TfrmMain::NewNormal1Click},
+    {"File/Dark Subtract", "New Map", "NewMap1", &TfrmMain::NewMap1Click},
+    {"File/Prescale", "Auto (global)", "AutoGlobal1", &TfrmMain::AutoGlobal1Click},
+    {"File/Prescale", "Auto (per file)", "Auto1", &TfrmMain::Auto1Click},
+    {"File/Prescale", "Manual", "Manual1", &TfrmMain::Manual1Click},
+    {"File/Prescale", "Wide", "Wide1", &TfrmMain::Wide1Click},
+    {"File/Prescale", "Smart Wide", "SmartWide1", &TfrmMain::SmartWide1Click},
+    {"File", "Flat Field", "FlatField1", &TfrmMain::FlatField1Click},
     {"File", "-", "N4", nullptr},
-    {"File", "Find High and Low", "FindHighandLow1", nullptr},               // FindHighandLow1Click
+    {"File", "Find High and Low", "FindHighandLow1", &TfrmMain::FindHighandLow1Click},
     {"File", "Resize Frames", "ResizeFrames1", nullptr},                     // ResizeFrames1Click
     {"File", "-", "N2", nullptr},
     {"File/Align and Stack", "Average", "Average2", nullptr},                // Average2Click
@@ -236,6 +241,61 @@ bool TfrmMain::RunCommand(const std::function<void()>& body) {
 
 void TfrmMain::Median1Click() {
     RunCommand([&] { CreateMedian(state_, *port_); });
+}
+
+void TfrmMain::CreateFlatAvg1Click() {
+    RunCommand([&] { CreateFlatAvg(state_, *port_); });
+}
+
+void TfrmMain::Normal1Click() {
+    state_.DarkSubtractMode = dsNormal;
+    RunCommand([&] { DarkSubtract(state_, *port_); });
+}
+
+void TfrmMain::Compensate1Click() {
+    state_.DarkSubtractMode = dsCompensate;
+    RunCommand([&] { DarkSubtract(state_, *port_); });
+}
+
+void TfrmMain::MapHotPixels1Click() {
+    state_.DarkSubtractMode = dsMapHotPixels;
+    RunCommand([&] { DarkSubtract(state_, *port_); });
+}
+
+void TfrmMain::NewNormal1Click() {
+    RunCommand([&] { NewNormal(state_, *port_); });
+}
+
+void TfrmMain::NewMap1Click() {
+    RunCommand([&] { NewMap(state_, *port_); });
+}
+
+void TfrmMain::AutoGlobal1Click() {
+    RunCommand([&] { PrescaleFrames(state_, *port_, psGlobal, 0.0); });
+}
+
+void TfrmMain::Auto1Click() {
+    RunCommand([&] { PrescaleFrames(state_, *port_, psPerFile, 0.0); });
+}
+
+void TfrmMain::Manual1Click() {
+    RunCommand([&] { ManualPrescale(state_, *port_); });
+}
+
+void TfrmMain::Wide1Click() {
+    RunCommand([&] { WidePrescale(state_, *port_); });
+}
+
+void TfrmMain::SmartWide1Click() {
+    RunCommand([&] { SmartWidePrescale(state_, *port_); });
+}
+
+void TfrmMain::FlatField1Click() {
+    RunCommand([&] { FlatField(state_, *port_); });
+}
+
+void TfrmMain::FindHighandLow1Click() {
+    RunCommand([&] { FindHighAndLow(state_, *port_); });
 }
 
 void TfrmMain::Exit1Click() { close(); }

@@ -39,6 +39,19 @@ public:
 
     // Menu handlers.
     void Median1Click();
+    void CreateFlatAvg1Click();
+    void Normal1Click();
+    void Compensate1Click();
+    void MapHotPixels1Click();
+    void NewNormal1Click();
+    void NewMap1Click();
+    void AutoGlobal1Click();
+    void Auto1Click();
+    void Manual1Click();
+    void Wide1Click();
+    void SmartWide1Click();
+    void FlatField1Click();
+    void FindHighandLow1Click();
     void Exit1Click();
     void GeneralTips1Click();
 

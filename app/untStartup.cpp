@@ -9,6 +9,8 @@
 #include "untGenHelp.h"
 #include "untGetString.h"
 #include "untMain.h"
+#include "untPrescale.h"
+#include "untResults.h"
 
 TVelmoraWindows::TVelmoraWindows() {
     frmMain_ = std::make_unique<TfrmMain>();
@@ -16,12 +18,15 @@ TVelmoraWindows::TVelmoraWindows() {
     // The reusable dialogs, in the order the commands came to need them.
     frmGetString_ = new TfrmGetString(frmMain_.get());
     frmGenHelp_ = std::make_unique<TfrmGenHelp>();
-    // Later: TfrmHistogram, TfrmDDP, TfrmUnsharpMask, TfrmPrescale, TfrmRenameParms.
+    // Later, in this place: TfrmHistogram, TfrmDDP, TfrmUnsharpMask.
+    frmPrescale_ = new TfrmPrescale(frmMain_.get());
+    // Later: TfrmRenameParms.
 
     // An open help window must not keep the program running once the main
     // window has closed.
     frmGenHelp_->setAttribute(Qt::WA_QuitOnClose, false);
     frmGetString_->setAttribute(Qt::WA_QuitOnClose, false);
+    frmPrescale_->setAttribute(Qt::WA_QuitOnClose, false);
 
     frmMain_->SetDialogs(frmGetString_, frmGenHelp_.get());
     TfrmGetString* prompt = frmGetString_;
@@ -29,6 +34,12 @@ TVelmoraWindows::TVelmoraWindows() {
                                               const std::string& defaultText,
                                               bool digitsOnly) -> std::optional<std::string> {
         return prompt->Ask(title, text, defaultText, digitsOnly);
+    };
+    TfrmPrescale* prescale = frmPrescale_;
+    frmMain_->Port().prescaleHandler = [prescale](const std::string& defaultText) { return prescale->Ask(defaultText); };
+    TfrmMain* owner = frmMain_.get();
+    frmMain_->Port().resultsHandler = [owner](const std::vector<std::pair<std::string, std::string>>& rows) {
+        ShowResultsDialog(owner, rows);
     };
 }
 

@@ -7,6 +7,7 @@
 class TfrmMain;
 class TfrmGetString;
 class TfrmGenHelp;
+class TfrmPrescale;
 
 // The windows that live as long as the program. The main window comes
 // first, then each reusable dialog once, hidden until a command shows it.
@@ -20,6 +21,7 @@ public:
     TfrmMain& frmMain() { return *frmMain_; }
     TfrmGetString& frmGetString() { return *frmGetString_; }
     TfrmGenHelp& frmGenHelp() { return *frmGenHelp_; }
+    TfrmPrescale& frmPrescale() { return *frmPrescale_; }
 
 private:
     std::unique_ptr<TfrmMain> frmMain_;
@@ -27,6 +29,8 @@ private:
     TfrmGetString* frmGetString_ = nullptr;
     // A window of its own beside the main window.
     std::unique_ptr<TfrmGenHelp> frmGenHelp_;
+    // Owned by the main window.
+    TfrmPrescale* frmPrescale_ = nullptr;
 };
 
 // The whole program: returns the exit status.

@@ -8,5 +8,8 @@
 
 enum TDarkSubtractMode : int { dsNormal = 1, dsCompensate = 2, dsMapHotPixels = 3 };
 
-// The batch body; the mode is state.DarkSubtractMode (set by the menu handler).
-void DarkSubtract(TMainState& state, TUiPort& port);
+// The batch body; the mode is state.DarkSubtractMode (set by the menu
+// handler). threads: for loading the frames, 0 uses every core. Errors of
+// the toolkit (a file it cannot load or save) escape as EBitmapError after
+// the frames are released; the caller shows them.
+void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads = 0);

@@ -4,6 +4,7 @@
 #include <exception>
 #include <new>
 
+#include "untCliCalibration.h"
 #include "untFileNames.h"
 #include "untMedian.h"
 
@@ -60,7 +61,10 @@ int Usage(const std::string& command, const std::string& message) {
 }  // namespace
 
 const std::vector<TCliCommand>& CliCommands() {
-    static const std::vector<TCliCommand> commands = {CreateMedianCommand()};
+    static const std::vector<TCliCommand> commands = {
+        CreateMedianCommand(), CreateFlatCommand(),  DarkSubtractCommand(),
+        FlatFieldCommand(),    PrescaleCommand(),    FindHighLowCommand(),
+    };
     return commands;
 }
 

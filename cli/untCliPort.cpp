@@ -3,6 +3,12 @@
 #include <unistd.h>
 
 bool TCliDialog::Execute() {
+    if (!queued.empty()) {
+        Files = std::move(queued.front());
+        queued.pop_front();
+        FileName = Files.empty() ? std::string() : Files.front();
+        return true;
+    }
     if (!answered) return false;
     Files = answer;
     FileName = answer.empty() ? std::string() : answer.front();
@@ -38,12 +44,13 @@ void TCliPort::ClearProgress() {
 
 TMsgResult TCliPort::MessageBox(const std::string& text, const std::string& title, TMsgButtons buttons) {
     ClearProgress();
+    // A question the user already answered with --yes is not worth a line.
+    if (buttons != TMsgButtons::Ok && assumeYes_) return buttons == TMsgButtons::YesNo ? TMsgResult::Yes : TMsgResult::Ok;
     std::fprintf(err_, "%s: %s\n", title.c_str(), TrimRight(text).c_str());
     if (buttons == TMsgButtons::Ok) {
         if (title == "Error") failed_ = true;
         return TMsgResult::Ok;
     }
-    if (assumeYes_) return buttons == TMsgButtons::YesNo ? TMsgResult::Yes : TMsgResult::Ok;
     std::fputs("  (answered no: pass --yes to go on)\n", err_);
     failed_ = true;
     return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Cancel;

@@ -17,6 +17,9 @@ public:
     // What the command line answers: the files (open) or the name (save).
     std::vector<std::string> answer;
     bool answered = false;
+    // Answers served, in order, before `answer` (a reference frame's dialog
+    // comes before the frames' dialog).
+    std::deque<std::vector<std::string>> queued;
 };
 
 class TCliPort : public TUiPort {
@@ -39,6 +42,9 @@ public:
 
     // Command-line answers.
     void SetInputFiles(std::vector<std::string> files);
+    // One open dialog's answer, given before the SetInputFiles one; several
+    // are served in the order they were queued.
+    void QueueOpenAnswer(std::vector<std::string> files) { open_.queued.push_back(std::move(files)); }
     void SetOutputFile(const std::string& name);
     void SetAssumeYes(bool yes) { assumeYes_ = yes; }
     void QueueString(const std::string& answer) { strings_.push_back(answer); }

@@ -1,0 +1,108 @@
+#include "untFlatKernel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Pixels summed together; their 16-bit sums stay in registers while the
+// stack's rows stream past.
+constexpr size_t kBlock = 128;
+// 255 x 257 is the largest sum a 16-bit counter holds.
+constexpr size_t kMaxNarrowStack = 257;
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+#define VELMORA_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VELMORA_WIDE_CLONES
+#endif
+
+void MeanScalar(const uint8_t* const* inputs, size_t n, size_t offset, uint8_t* out, size_t count) {
+    uint32_t sum[kBlock] = {};
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* s = inputs[i] + offset;
+        for (size_t p = 0; p < count; ++p) sum[p] += s[p];
+    }
+    for (size_t p = 0; p < count; ++p) out[p] = static_cast<uint8_t>(sum[p] / n);
+}
+
+#if defined(__GNUC__)
+typedef uint8_t VU8x16 __attribute__((vector_size(16)));
+typedef uint8_t VU8x8 __attribute__((vector_size(8)));
+typedef uint16_t VU16x16 __attribute__((vector_size(32)));
+typedef uint16_t VU16x8 __attribute__((vector_size(16)));
+typedef int32_t VI32x8 __attribute__((vector_size(32)));
+typedef float VF32x8 __attribute__((vector_size(32)));
+constexpr size_t kLanes = 16;
+
+// The quotient in single precision is exact here: sums below 2^24 and N
+// are exact floats, a whole quotient comes out whole, and any other lies
+// 1/N or more from a whole number while the division errs by at most
+// 256 x 2^-24.
+VELMORA_WIDE_CLONES
+void MeanBlockVector(const uint8_t* const* inputs, size_t n, size_t offset, uint8_t* out) {
+    VU16x16 sum[kBlock / kLanes] = {};
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* s = inputs[i] + offset;
+        for (size_t v = 0; v < kBlock / kLanes; ++v) {
+            VU8x16 x;
+            std::memcpy(&x, s + v * kLanes, sizeof x);
+            sum[v] += __builtin_convertvector(x, VU16x16);
+        }
+    }
+    const VF32x8 divisor = VF32x8{} + static_cast<float>(n);
+    for (size_t v = 0; v < kBlock / kLanes; ++v) {
+        for (size_t half = 0; half < 2; ++half) {
+            VU16x8 h;
+            std::memcpy(&h, reinterpret_cast<const uint16_t*>(&sum[v]) + half * 8, sizeof h);
+            const VF32x8 q = __builtin_convertvector(__builtin_convertvector(h, VI32x8), VF32x8) / divisor;
+            const VU8x8 b = __builtin_convertvector(__builtin_convertvector(q, VI32x8), VU8x8);
+            std::memcpy(out + v * kLanes + half * 8, &b, sizeof b);
+        }
+    }
+}
+#endif
+
+}  // namespace
+
+void TruncatedMeanRow(const uint8_t* const* inputs, size_t n, uint8_t* out, size_t width) {
+    for (size_t x = 0; x < width; x += kBlock) {
+        const size_t count = std::min(kBlock, width - x);
+#if defined(__GNUC__)
+        if (n <= kMaxNarrowStack && count == kBlock) {
+            MeanBlockVector(inputs, n, x, out + x);
+            continue;
+        }
+#endif
+        MeanScalar(inputs, n, x, out + x, count);
+    }
+}
+
+void TruncatedMeanFrames(size_t n, int width, int height,
+                         const std::function<const uint8_t*(size_t input, int y)>& rowOf,
+                         const std::function<uint8_t*(int y)>& outRow, unsigned threads,
+                         const std::function<void()>& progress) {
+    if (n == 0 || width <= 0 || height <= 0) return;
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    // Below about a megabyte of stack the threads cost more than they save.
+    if (n * static_cast<size_t>(width) * static_cast<size_t>(height) < (1u << 20)) threads = 1;
+    threads = std::min<unsigned>(threads, static_cast<unsigned>(height));
+
+    std::atomic<int> nextRow{0};
+    auto work = [&](bool caller) {
+        std::vector<const uint8_t*> rows(n);
+        for (int y; (y = nextRow.fetch_add(1, std::memory_order_relaxed)) < height;) {
+            for (size_t i = 0; i < n; ++i) rows[i] = rowOf(i, y);
+            TruncatedMeanRow(rows.data(), n, outRow(y), static_cast<size_t>(width));
+            if (caller && progress) progress();
+        }
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(threads - 1);
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, false);
+    work(true);
+    for (auto& t : pool) t.join();
+}

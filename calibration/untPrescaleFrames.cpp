@@ -1,0 +1,125 @@
+#include "untPrescaleFrames.h"
+
+#include <cstdlib>
+#include <locale.h>
+
+#include <string>
+#include <vector>
+
+#include "untBatch.h"
+#include "untBmpUtil.h"
+#include "untMeasure.h"
+#include "untPrescaleKernels.h"
+
+namespace {
+
+// Releases the record's buffers however the command is left, an error that
+// ends it included.
+struct TRecordGuard {
+    BmpRecord& record;
+    ~TRecordGuard() { FreeBmpBuffers(record); }
+};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Brightest byte of a frame, 0 counting as 1 so that a black frame divides.
+uint32_t BrightestForFactor(const BmpRecord& record) {
+    uint32_t highest = 0;
+    MeasureFrame(&record, &highest, nullptr, nullptr);
+    return highest == 0 ? 1 : highest;
+}
+
+void RunStretch(TMainState& state, TUiPort& port, void (*kernel)(BmpRecord*)) {
+    TPerFileCommand command;
+    command.verb = "Stretching ";
+    command.processMessages = false;
+    command.idleOnCancel = false;
+    command.operation = [kernel](BmpRecord& record) {
+        kernel(&record);
+        return true;
+    };
+    RunPerFileCommand(state, port, command);
+}
+
+}  // namespace
+
+size_t ReadLeadingNumber(const std::string& text, double* value) {
+    const char* const s = text.c_str();
+    size_t i = 0;
+    while (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')) ++i;
+    const size_t start = i;
+    if (s[i] == '+' || s[i] == '-') ++i;
+    size_t digits = 0;
+    while (IsDigit(s[i])) ++i, ++digits;
+    if (s[i] == '.') {
+        ++i;
+        while (IsDigit(s[i])) ++i, ++digits;
+    }
+    if (digits == 0) return 0;
+    // An exponent counts only when digits follow it: "2e" is the number 2.
+    if (s[i] == 'e' || s[i] == 'E') {
+        size_t j = i + 1;
+        if (s[j] == '+' || s[j] == '-') ++j;
+        if (IsDigit(s[j])) {
+            while (IsDigit(s[j])) ++j;
+            i = j;
+        }
+    }
+    // The scan above already fixed what a number is (no "inf", no hex); the
+    // conversion only has to round it, with "." as the point in any locale.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    const std::string number = text.substr(start, i - start);
+    *value = strtod_l(number.c_str(), nullptr, cLocale);
+    return i;
+}
+
+void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double factor) {
+    BmpRecord record;
+    TRecordGuard guard{record};
+    if (!OpenFilesStep(state, port, ofAllowMultiSelect | ofFileMustExist)) return;
+    const std::vector<std::string> files = port.OpenDialog().Files;
+
+    if (mode == psGlobal) {
+        uint32_t largest = 0;
+        for (const std::string& path : files) {
+            port.SetStatus("Reading " + path);
+            record.fileName = path;
+            // A frame that cannot be read now is reported by the pass that
+            // changes the files.
+            if (ReadBmpFile(&record) != BMP_NO_ERROR) continue;
+            uint32_t highest = 0;
+            MeasureFrame(&record, &highest, nullptr, nullptr);
+            if (highest > largest) largest = highest;
+            FreeBmpBuffers(record);
+        }
+        factor = 255.0 / (largest == 0 ? 1 : largest);
+    }
+
+    for (const std::string& path : files) {
+        port.SetStatus("Prescaling " + path);
+        record.fileName = path;
+        if (ReadBmpFile(&record) != BMP_NO_ERROR) {
+            port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
+        } else {
+            const double frameFactor = mode == psPerFile ? 255.0 / BrightestForFactor(record) : factor;
+            (void)ScaleBmpRecord(&record, frameFactor);  // a record just read has all its buffers
+            if (WriteBmpFile(&record) != BMP_NO_ERROR)
+                port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
+        }
+        FreeBmpBuffers(record);
+        port.ProcessMessages();
+    }
+    port.SetStatus("Idle");
+}
+
+void ManualPrescale(TMainState& state, TUiPort& port) {
+    double factor = 2.0;
+    // The typed factor is not remembered: every run starts again from "2.0".
+    const std::string text = port.AskPrescaleFactor("2.0");
+    ReadLeadingNumber(text, &factor);
+    if (factor > 0.0) PrescaleFrames(state, port, psManual, factor);
+}
+
+void WidePrescale(TMainState& state, TUiPort& port) { RunStretch(state, port, StretchWide); }
+
+void SmartWidePrescale(TMainState& state, TUiPort& port) { RunStretch(state, port, StretchSmartWide); }
