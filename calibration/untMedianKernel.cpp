@@ -112,6 +112,15 @@ void LowerMedianFrames(size_t n, int width, int height,
             if (caller && progress) progress();
         }
     };
+    // The calling thread does the first row before the others start, so a
+    // window repaints at least once however the rows are shared out.
+    {
+        std::vector<const uint8_t*> rows(n);
+        for (size_t i = 0; i < n; ++i) rows[i] = rowOf(i, 0);
+        LowerMedianRow(rows.data(), n, outRow(0), static_cast<size_t>(width));
+        nextRow = 1;
+        if (progress) progress();
+    }
     std::vector<std::thread> pool;
     pool.reserve(threads - 1);
     for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work, false);

@@ -15,78 +15,46 @@
 
 namespace {
 
-class GetString : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dialog.show();
-        dialog.Edit1->clear();
-    }
+// Runs `act` once Ask shows the dialog modally, then makes sure it is
+// closed: a check failing inside the timer must not leave exec() waiting.
+std::string AskAnd(TfrmGetString& dialog, const std::string& defaultText, const std::function<void()>& act) {
+    QTimer::singleShot(0, [&] {
+        if (QApplication::activeModalWidget() == &dialog) act();
+        if (dialog.isVisible()) dialog.reject();
+    });
+    return dialog.Ask("Iterations", "Enter number of passes (1..n)", defaultText, true);
+}
 
-    // Runs `act` once Ask shows the dialog modally, then makes sure it is
-    // closed: a check failing inside the timer must not leave exec() waiting.
-    std::string AskAnd(const std::string& title, const std::string& prompt, const std::string& defaultText,
-                       bool digitsOnly, const std::function<void()>& act) {
-        dialog.hide();
-        QTimer::singleShot(0, [&] {
-            if (QApplication::activeModalWidget() == &dialog) act();
-            if (dialog.isVisible()) dialog.reject();
-        });
-        return dialog.Ask(title, prompt, defaultText, digitsOnly);
-    }
-
-    QLineEdit* Field() { return dialog.Edit1; }
-    std::string Text() const { return dialog.Edit1->text().toStdString(); }
+TEST(GetString, DigitsOnlyDropsTypedNonDigitsButNotPastedText) {
     TfrmGetString dialog;
-};
-
-TEST_F(GetString, DigitsOnlyDropsTypedNonDigitsButKeepsEditingKeys) {
     dialog.DigitsOnly = 1;
-    QTest::keyClicks(Field(), "1a2- +.");
-    EXPECT_EQ(Text(), "12");
-
-    QTest::keyClick(Field(), Qt::Key_Backspace);
-    QTest::keyClick(Field(), Qt::Key_Home);
-    QTest::keyClicks(Field(), "9");
-    EXPECT_EQ(Text(), "91");
-    QTest::keyClick(Field(), Qt::Key_Delete);
-    EXPECT_EQ(Text(), "9");
-
-    // Pasting is not typing: Ctrl+V brings in whatever the clipboard holds.
+    dialog.show();
+    QTest::keyClicks(dialog.Edit1, "1a2- +.");
+    QTest::keyClick(dialog.Edit1, Qt::Key_Backspace);  // editing keys still edit
+    EXPECT_EQ(dialog.Edit1->text(), "1");
     QApplication::clipboard()->setText("-7b");
-    QTest::keyClick(Field(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(Text(), "9-7b");
+    QTest::keyClick(dialog.Edit1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dialog.Edit1->text(), "1-7b");
 }
 
-TEST_F(GetString, AskSetsUpTheDialogAndReturnsTheTextOnOk) {
-    std::string caption, prompt, shownDefault;
-    const std::string answer = AskAnd("Iterations", "Enter number of passes (1..n)", "1", true, [&] {
-        caption = dialog.windowTitle().toStdString();
-        prompt = dialog.Label1->text().toStdString();
-        shownDefault = Text();
-        Field()->clear();
-        QTest::keyClicks(Field(), "4x2");
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-    });
-    EXPECT_EQ(caption, "Iterations");
-    EXPECT_EQ(prompt, "Enter number of passes (1..n)");
-    EXPECT_EQ(shownDefault, "1");
-    EXPECT_EQ(answer, "42");
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-
-    // The same dialog serves the next caller, in free-text mode.
-    const std::string name = AskAnd("Reference Point Name", "Enter a name for reference point", "", false, [&] {
-        QTest::keyClicks(Field(), "M 42-b");
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-    });
-    EXPECT_EQ(name, "M 42-b");
-}
-
-TEST_F(GetString, CloseBoxHandsBackTheFieldAsItStands) {
-    const std::string cleared = AskAnd("Threshhold", "Enter +/- threshhold (1..n)", "20", true, [&] {
-        Field()->clear();
-        dialog.close();
-    });
-    EXPECT_EQ(cleared, "");
+TEST(GetString, OkAndTheCloseBoxBothHandBackTheField) {
+    TfrmGetString dialog;
+    std::string shown;
+    EXPECT_EQ(AskAnd(dialog, "1", [&] {
+                  shown = dialog.windowTitle().toStdString() + " / " + dialog.Label1->text().toStdString() +
+                          " / " + dialog.Edit1->text().toStdString();
+                  dialog.Edit1->clear();
+                  QTest::keyClicks(dialog.Edit1, "4x2");
+                  QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+              }),
+              "42");
+    EXPECT_EQ(shown, "Iterations / Enter number of passes (1..n) / 1");
+    EXPECT_EQ(AskAnd(dialog, "20", [&] {
+                  QTest::keyClick(dialog.Edit1, Qt::Key_End);
+                  QTest::keyClicks(dialog.Edit1, "5");
+                  dialog.close();
+              }),
+              "205");
 }
 
 }  // namespace

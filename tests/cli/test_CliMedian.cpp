@@ -1,149 +1,110 @@
-// velmora-cli as a user runs it: real processes, real files, and the output
-// read back by an independent reader (PIL and numpy).
-#include <gtest/gtest.h>
+// velmora-cli as a script meets it: the help of every command, the command
+// lines it refuses without touching a file, and the master frames it builds.
+#include "CliTest.h"
 
-#include "TestFiles.h"
+using namespace vcli;
 
-namespace {
-
-struct CliResult {
-    int status;
-    std::string output;  // standard output and standard error together
-};
-
-CliResult Cli(const std::string& args) {
-    CliResult r;
-    r.status = vt::RunCommand(vt::ShellQuote(VELMORA_CLI_PATH) + " " + args + " </dev/null", &r.output);
-    return r;
-}
-
-bool HavePil() { return vt::RunCommand("/usr/bin/python3 -c 'import PIL, numpy'") == 0; }
-
-// The lower median of the frames, computed by numpy from what PIL decodes,
-// compared with what PIL decodes of out. Prints "same" or a reason.
-std::string CheckWithPil(const std::vector<std::string>& frames, const std::string& out) {
-    std::string script =
-        "import sys, numpy as np\n"
-        "from PIL import Image\n"
-        "ims = [Image.open(p) for p in sys.argv[2:]]\n"
-        "o = Image.open(sys.argv[1])\n"
-        "if o.mode != 'P' and o.mode != 'L': print('mode', o.mode); sys.exit()\n"
-        "st = np.stack([np.asarray(i) for i in ims])\n"
-        "ref = np.sort(st, axis=0)[(len(ims) + 1) // 2 - 1]\n"
-        "got = np.asarray(o)\n"
-        "print('same' if got.shape == ref.shape and (got == ref).all() else 'differ')\n";
-    std::string cmd = "/usr/bin/python3 -c ";
-    cmd += vt::ShellQuote(script);
-    cmd += " " + vt::ShellQuote(out);
-    for (const auto& f : frames) cmd += " " + vt::ShellQuote(f);
-    std::string text;
-    vt::RunCommand(cmd, &text);
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    return text;
-}
-
-std::string Join(const std::vector<std::string>& files) {
-    std::string s;
-    for (const auto& f : files) s += " " + vt::ShellQuote(f);
-    return s;
-}
-
-std::vector<std::string> Generate(const vt::TempDir& dir, const std::string& kind, int count, int w, int h) {
-    std::string out;
-    const int rc = vt::RunCommand(vt::ShellQuote(VELMORA_GENFRAMES_PATH) + " --kind " + kind + " --count " +
-                                      std::to_string(count) + " --width " + std::to_string(w) + " --height " +
-                                      std::to_string(h) + " --seed 3 --out " + vt::ShellQuote(dir.path()),
-                                  &out);
-    EXPECT_EQ(rc, 0) << out;
-    std::vector<std::string> files;
-    for (const auto& e : dir.entries())
-        if (e.rfind(kind + "_", 0) == 0) files.push_back(dir.file(e));
-    EXPECT_EQ(files.size(), static_cast<size_t>(count));
-    return files;
-}
-
-}  // namespace
-
-TEST(CliMedian, HelpTellsWhatTheCommandDoes) {
-    auto r = Cli("--help");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.output.find("create-median"), std::string::npos);
-    r = Cli("create-median --help");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.output.find("-o, --output OUT"), std::string::npos);
-    EXPECT_NE(r.output.find("lower of the two middle values"), std::string::npos);
-}
-
-TEST(CliMedian, UsageErrorsExitWithTwoAndWriteNothing) {
-    vt::TempDir dir;
-    const auto frames = Generate(dir, "dark", 3, 16, 8);
-    const std::string out = vt::ShellQuote(dir.file("m.bmp"));
-    EXPECT_EQ(Cli("").status, 2);
-    EXPECT_EQ(Cli("no-such-command").status, 2);
-    EXPECT_EQ(Cli("create-median" + Join(frames)).status, 2);  // no -o
-    EXPECT_EQ(Cli("create-median --bogus" + Join(frames) + " -o " + out).status, 2);
-    EXPECT_EQ(Cli("create-median -o " + out).status, 2);  // no frames
-    auto r = Cli("create-median" + Join(frames) + " " + vt::ShellQuote(dir.file("absent.bmp")) + " -o " + out);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.output.find("absent.bmp"), std::string::npos);
-    EXPECT_FALSE(vt::Exists(dir.file("m.bmp")));
-}
-
-TEST(CliMedian, GeneratedDarksGiveTheLowerMedianAsAnIndependentReaderSeesIt) {
-    if (!HavePil()) GTEST_SKIP() << "/usr/bin/python3 with PIL and numpy is not installed";
-    vt::TempDir dir;
-    for (int count : {5, 4}) {
-        const auto frames = Generate(dir, count == 5 ? "dark" : "light", count, 67, 31);
-        const std::string out = dir.file("master" + std::to_string(count));
-        auto r = Cli("create-median" + Join(frames) + " -o " + vt::ShellQuote(out));
-        EXPECT_EQ(r.status, 0) << r.output;
-        EXPECT_EQ(r.output, "");  // quiet on success when standard error is not a terminal
-        EXPECT_EQ(CheckWithPil(frames, out + ".bmp"), "same") << count << " frames";
+TEST(Cli, EveryCommandHasHelpThatSaysWhetherItWritesOverItsInputs) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "Commands that write over their input files say so in their help."},
+        {"create-median", "The input files are not"},
+        {"create-flat", "The input files are not"},
+        {"dark-subtract", "WRITES THE RESULT OVER EACH\nINPUT FILE"},
+        {"flat-field", "THIS OVERWRITES EACH FRAME"},
+        {"prescale", "WRITES THE RESULT OVER EACH INPUT FILE"},
+        {"find-high-low", "The file is not changed."},
+    };
+    for (const auto& [command, phrase] : cases) {
+        const auto help = Cli(std::string(command) + " --help");
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.output.find(phrase), npos) << help.output;
     }
 }
 
-TEST(CliMedian, RealDarkFrames) {
-    VT_REQUIRE_TESTDATA();
-    if (!HavePil()) GTEST_SKIP() << "/usr/bin/python3 with PIL and numpy is not installed";
+TEST(Cli, RefusedCommandLinesNameTheProblemAndChangeNoFile) {
     vt::TempDir dir;
-    const std::string m51 = vt::TestDataDir() + "/sky/m51/";
-    const std::vector<std::string> darks = {m51 + "dark_01.bmp", m51 + "dark_02.bmp", m51 + "dark_03.bmp"};
-    auto r = Cli("create-median" + Join(darks) + " -o " + vt::ShellQuote(dir.file("master.bmp")));
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(CheckWithPil(darks, dir.file("master.bmp")), "same");
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) Frame(dir, name, {10, 20, 100, 40});
+    Frame(dir, "wide.bmp", {1, 2, 3, 4, 5});
+    vt::WriteBytes(dir.file("junk.bmp"), Bytes(40, 'x'));
+    const auto before = Snapshot(dir);
+    // Command line, status (2 for a usage error, 1 for a refusal), and part of
+    // a usage error's output or all of a refusal's.
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"", 2, "Usage: velmora-cli COMMAND"},
+        {"no-such-command", 2, "unknown command 'no-such-command'"},
+        {"create-median a.bmp b.bmp c.bmp", 2, "create-median: the output file is missing"},
+        {"create-median --bogus a.bmp b.bmp c.bmp -o m.bmp", 2, "unknown option '--bogus'"},
+        {"create-median a.bmp b.bmp absent.bmp -o m.bmp", 2, "create-median: no such file: absent.bmp"},
+        {"create-flat a.bmp b.bmp", 2, "create-flat: the output file is missing"},
+        {"dark-subtract --yes --dark c.bmp a.bmp", 2, "dark-subtract: the mode is missing"},
+        {"dark-subtract --mode bogus --yes --dark c.bmp a.bmp", 2, "unknown mode 'bogus'"},
+        {"dark-subtract --mode normal --yes a.bmp", 2, "the dark frame is missing"},
+        {"dark-subtract --mode normal --yes --dark x.bmp a.bmp", 2, "no such file: x.bmp"},
+        {"flat-field a.bmp", 2, "the flat field is missing"},
+        {"flat-field --flat absent.bmp a.bmp", 2, "flat-field: no such file: absent.bmp"},
+        {"prescale a.bmp", 2, "prescale: the mode is missing"},
+        {"prescale --mode bright a.bmp", 2, "unknown mode 'bright'"},
+        {"prescale --mode wide --factor 2 a.bmp", 2, "--factor goes with --mode manual only"},
+        {"prescale --mode manual --factor 0 a.bmp", 2, "--factor must be a number above 0, such as 1.5 (got '0')"},
+        {"prescale --mode manual --factor 1.5x a.bmp", 2, "(got '1.5x')"},
+        {"prescale --mode manual --factor -2 a.bmp", 2, "(got '-2')"},
+        {"prescale --mode manual --factor 1e999 a.bmp", 2, "(got '1e999')"},
+        {"find-high-low a.bmp b.bmp", 2, "find-high-low measures one frame"},
+        {"find-high-low", 2, "find-high-low: no input files given"},
+        {"create-median a.bmp b.bmp -o m.bmp", 1, "Error: A minimum of three files is required for a median\n"},
+        {"create-median a.bmp b.bmp c.bmp wide.bmp -o m.bmp", 1, "Error: All files must be the same size\n"},
+        {"create-median a.bmp junk.bmp b.bmp c.bmp -o m.bmp", 1, "Error: junk.bmp is not a bitmap file\n"},
+        {"create-flat a.bmp -o f.bmp", 1, "Error: A flat needs at least two frames\n"},
+        {"create-flat a.bmp junk.bmp b.bmp -o f.bmp", 1, "Error: junk.bmp is not a bitmap file\n"},
+        {"flat-field --flat junk.bmp a.bmp", 1, "Error: File error: junk.bmp\n"},
+        {"flat-field --flat c.bmp junk.bmp wide.bmp", 1, "Error: File error\nError: All files must be the same size\n"},
+        {"find-high-low junk.bmp", 1, "Error: File error\n"},
+        // Without --yes the modes that ask "are these copies?" are answered no.
+        {"dark-subtract --mode normal --dark c.bmp a.bmp b.bmp", 1,
+         "Warning: This will overwrite your input files - are these copies?\n  (answered no: pass --yes to go on)\n"},
+        // The series modes load every frame before writing any.
+        {"dark-subtract --mode normal --yes --dark c.bmp a.bmp junk.bmp b.bmp", 1,
+         "Error: junk.bmp is not a bitmap file\n"},
+        {"dark-subtract --mode map-hot-pixels -y --dark c.bmp a.bmp junk.bmp", 1,
+         "Error: junk.bmp is not a bitmap file\n"},
+        {"dark-subtract --mode normal --yes --dark c.bmp a.bmp wide.bmp", 1,
+         "Error: All files must be of the same size\n"},
+    };
+    for (const auto& [args, status, says] : cases) {
+        const auto r = Cli(args, dir.path());
+        EXPECT_EQ(r.status, status) << args;
+        EXPECT_TRUE(status == 1 ? r.output == says : r.output.find(says) != npos) << args << "\n" << r.output;
+    }
+    EXPECT_EQ(Snapshot(dir), before);
 }
 
-TEST(CliMedian, RefusalsAreReportedWithTheProgramsTextsAndStatusOne) {
+TEST(CliMasters, RealAndGeneratedFramesGiveWhatNumpyWorksOut) {
+    VCLI_REQUIRE_SKY_AND_NUMPY();
     vt::TempDir dir;
-    const auto frames = Generate(dir, "dark", 3, 16, 8);
-    const std::string out = vt::ShellQuote(dir.file("m.bmp"));
-
-    auto r = Cli("create-median" + Join({frames[0], frames[1]}) + " -o " + out);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, "Error: A minimum of three files is required for a median\n");
-
-    vt::TempDir other;
-    const auto big = Generate(other, "dark", 1, 17, 8);
-    r = Cli("create-median" + Join(frames) + Join(big) + " -o " + out);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, "Error: All files must be the same size\n");
-
-    vt::WriteBytes(dir.file("junk.bmp"), std::vector<uint8_t>(100, 'x'));
-    const auto junkBefore = vt::ReadBytes(dir.file("junk.bmp"));
-    r = Cli("create-median" + Join(frames) + " " + vt::ShellQuote(dir.file("junk.bmp")) + " -o " + out);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output.rfind("Error: ", 0), 0u) << r.output;
-    EXPECT_NE(r.output.find("junk.bmp"), std::string::npos) << r.output;
-    EXPECT_EQ(vt::ReadBytes(dir.file("junk.bmp")), junkBefore);
-    EXPECT_FALSE(vt::Exists(dir.file("m.bmp")));
-}
-
-TEST(CliMedian, ReplacesAnExistingOutputWithACompleteFile) {
-    vt::TempDir dir;
-    const auto frames = Generate(dir, "dark", 3, 40, 20);
-    vt::WriteBytes(dir.file("m.bmp"), std::vector<uint8_t>(5000, 1));
-    auto r = Cli("create-median" + Join(frames) + " -o " + vt::ShellQuote(dir.file("m.bmp")));
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(vt::ReadBytes(dir.file("m.bmp")).size(), 1078u + 40 * 20);
-    EXPECT_EQ(dir.entries().size(), 4u);  // no temporary file left behind
+    Sky(dir, {"dark_01.bmp", "dark_02.bmp", "dark_03.bmp", "flat_01.bmp", "flat_02.bmp", "flat_03.bmp"});
+    ASSERT_EQ(Gen("--kind light --count 4 --width 67 --height 31 --seed 3 --out .", dir.path()), 0);
+    vt::WriteBytes(dir.file("even.bmp"), Bytes(5000, 1));
+    // The lower median of an even count; a mean rounded down.
+    const std::string median = "ref = np.sort(np.stack([px(p) for p in a[1:]]), axis=0)[len(a) // 2 - 1]\n";
+    const std::string mean = "ref = sum(px(p) for p in a[1:]) // (len(a) - 1)\n";
+    // command, frames, -o, the file written, numpy's result
+    const std::tuple<const char*, const char*, const char*, const char*, std::string> cases[] = {
+        {"create-median", "dark_01.bmp dark_02.bmp dark_03.bmp", "odd", "odd.bmp", median},
+        {"create-median", "light_0001.bmp light_0002.bmp light_0003.bmp light_0004.bmp", "even.bmp", "even.bmp",
+         median},
+        {"create-flat", "flat_01.bmp flat_02.bmp flat_03.bmp", "flat", "flat.bmp", mean},
+    };
+    for (const auto& [command, frames, out, written, ref] : cases) {
+        const auto r = Cli(std::string(command) + " " + frames + " -o " + out, dir.path());
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(r.output, "");  // quiet on success when standard error is not a terminal
+        EXPECT_EQ(
+            Numpy(ref + "print('same' if px(a[0]).shape == ref.shape and (px(a[0]) == ref).all() else 'differ')\n",
+                  std::string(written) + " " + frames, dir.path()),
+            "same\n")
+            << command << " " << frames;
+    }
+    // The longer file it replaced is gone whole, and no temporary file is left.
+    EXPECT_EQ(vt::ReadBytes(dir.file("even.bmp")).size(), 1078u + 68 * 31);
+    EXPECT_EQ(dir.entries().size(), 13u);
 }
