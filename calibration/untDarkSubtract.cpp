@@ -13,16 +13,6 @@
 
 namespace {
 
-// The working set is released however the command ends; an error that ends
-// it leaves the status line as it was.
-struct TFrameListGuard {
-    TMainState& state;
-    ~TFrameListGuard() { ReleaseFrames(); }
-    void ReleaseFrames() {
-        while (!state.FrameList.empty()) state.FrameList.pop_back();
-    }
-};
-
 struct TRecordGuard {
     BmpRecord& record;
     ~TRecordGuard() { FreeBmpBuffers(record); }

@@ -11,15 +11,6 @@
 
 namespace {
 
-struct TFrameListGuard {
-    TMainState& state;
-    ~TFrameListGuard() { ReleaseFrames(); }
-    void ReleaseFrames() {
-        // Last first, the output bitmap at index 0 last.
-        while (!state.FrameList.empty()) state.FrameList.pop_back();
-    }
-};
-
 // The mean takes one byte a pixel. A 24-bit frame gets the program's own
 // text; 1- and 4-bit frames, whose rows are shorter than their width, are
 // told their depth, since that text seems to invite monochrome bitmaps.

@@ -9,21 +9,6 @@
 #include "untFrameLoader.h"
 #include "untMedianKernel.h"
 
-namespace {
-
-// The working set is released however the command ends; an error that ends
-// it leaves the status line as it was.
-struct TFrameListGuard {
-    TMainState& state;
-    ~TFrameListGuard() { ReleaseFrames(); }
-    void ReleaseFrames() {
-        // Last first, the output bitmap at index 0 last.
-        while (!state.FrameList.empty()) state.FrameList.pop_back();
-    }
-};
-
-}  // namespace
-
 void CreateMedian(TMainState& state, TUiPort& port, unsigned threads) {
     state.FrameList.clear();
     TFrameListGuard guard{state};

@@ -17,3 +17,13 @@ struct TMainState {
     std::string DarkFileName;
     int MapLevel = 0;
 };
+
+// Releases a command's working set however the command ends, an error that
+// ends it included: the last frame first, the output at index 0 last.
+struct TFrameListGuard {
+    TMainState& state;
+    ~TFrameListGuard() { ReleaseFrames(); }
+    void ReleaseFrames() {
+        while (!state.FrameList.empty()) state.FrameList.pop_back();
+    }
+};
