@@ -92,6 +92,7 @@ void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorr
     const std::vector<std::string> files = dlg.Files;
     for (const std::string& path : files) {
         port.SetStatus(c.statusPrefix + path);
+        port.BeginFile(path);
         light.fileName = path;
         if (ReadBmpFile(&light) != BMP_NO_ERROR) {
             port.MessageBox(BmpErrorText(light.status), "Error", TMsgButtons::Ok);

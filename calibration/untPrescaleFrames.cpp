@@ -97,6 +97,7 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
 
     for (const std::string& path : files) {
         port.SetStatus("Prescaling " + path);
+        port.BeginFile(path);
         record.fileName = path;
         if (ReadBmpFile(&record) != BMP_NO_ERROR) {
             port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);

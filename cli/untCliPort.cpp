@@ -46,7 +46,12 @@ TMsgResult TCliPort::MessageBox(const std::string& text, const std::string& titl
     ClearProgress();
     // A question the user already answered with --yes is not worth a line.
     if (buttons != TMsgButtons::Ok && assumeYes_) return buttons == TMsgButtons::YesNo ? TMsgResult::Yes : TMsgResult::Ok;
-    std::fprintf(err_, "%s: %s\n", title.c_str(), TrimRight(text).c_str());
+    std::string line = TrimRight(text);
+    // In a batch the window's status line says which file failed; a script
+    // reading standard error needs the name in the message itself.
+    if (title == "Error" && !currentFile_.empty() && line.find(currentFile_) == std::string::npos)
+        line += ": " + currentFile_;
+    std::fprintf(err_, "%s: %s\n", title.c_str(), line.c_str());
     if (buttons == TMsgButtons::Ok) {
         if (title == "Error") failed_ = true;
         return TMsgResult::Ok;
@@ -57,6 +62,7 @@ TMsgResult TCliPort::MessageBox(const std::string& text, const std::string& titl
 }
 
 void TCliPort::SetStatus(const std::string& text) {
+    if (text == "Idle") currentFile_.clear();
     if (!tty_) return;
     if (text.empty() || text == "Idle") {
         ClearProgress();

@@ -35,6 +35,8 @@ public:
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
     void ShowException(const std::string& message) override;
+    // An "Error" message after this names the file ("Error: File error: PATH").
+    void BeginFile(const std::string& path) override { currentFile_ = path; }
     std::string AskPrescaleFactor(const std::string& defaultText) override;
     // Results go to standard output, "Label value" a line; empty rows are left out.
     void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override;
@@ -64,6 +66,7 @@ private:
     bool assumeYes_ = false;
     bool failed_ = false;
     std::deque<std::string> strings_;
+    std::string currentFile_;
     std::string prescale_;
     bool hasPrescale_ = false;
 };

@@ -48,6 +48,7 @@ bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& 
     };
     for (const std::string& path : files) {
         if (!command.statusAfterRead) showProgress(path);
+        port.BeginFile(path);
         record.fileName = path;
         if (ReadBmpFile(&record) != BMP_NO_ERROR) {
             port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);

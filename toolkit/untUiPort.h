@@ -60,6 +60,11 @@ public:
     // The results dialog: rows of (label, value), shown until the user closes it.
     virtual void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) = 0;
 
+    // A file-by-file command is about to work on path. The window shows the
+    // path on the status line already; the command line uses it to say which
+    // file a later error message is about.
+    virtual void BeginFile(const std::string& path) { (void)path; }
+
     // The default display of an error that ended a command.
     virtual void ShowException(const std::string& message) = 0;
 };

@@ -94,7 +94,7 @@ inline void RunOverABadFile(const vt::TempDir& dir, const std::string& command) 
     vt::WriteBytes(dir.file("junk.bmp"), Bytes(30, 'x'));
     const auto r = Cli(command + " m51_001.bmp junk.bmp m51_002.bmp", dir.path());
     EXPECT_EQ(r.status, 1) << command;
-    EXPECT_EQ(r.output, "Error: File error\n") << command;
+    EXPECT_EQ(r.output, "Error: File error: junk.bmp\n") << command;
     EXPECT_EQ(vt::ReadBytes(dir.file("junk.bmp")), Bytes(30, 'x')) << command;
     EXPECT_NE(vt::ReadBytes(dir.file("m51_002.bmp")), vt::ReadBytes(SkyDir() + "m51_002.bmp")) << command;
 }

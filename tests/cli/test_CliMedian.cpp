@@ -57,8 +57,8 @@ TEST(Cli, RefusedCommandLinesNameTheProblemAndChangeNoFile) {
         {"create-flat a.bmp -o f.bmp", 1, "Error: A flat needs at least two frames\n"},
         {"create-flat a.bmp junk.bmp b.bmp -o f.bmp", 1, "Error: junk.bmp is not a bitmap file\n"},
         {"flat-field --flat junk.bmp a.bmp", 1, "Error: File error: junk.bmp\n"},
-        {"flat-field --flat c.bmp junk.bmp wide.bmp", 1, "Error: File error\nError: All files must be the same size\n"},
-        {"find-high-low junk.bmp", 1, "Error: File error\n"},
+        {"flat-field --flat c.bmp junk.bmp wide.bmp", 1, "Error: File error: junk.bmp\nError: All files must be the same size: wide.bmp\n"},
+        {"find-high-low junk.bmp", 1, "Error: File error: junk.bmp\n"},
         // Without --yes the modes that ask "are these copies?" are answered no.
         {"dark-subtract --mode normal --dark c.bmp a.bmp b.bmp", 1,
          "Warning: This will overwrite your input files - are these copies?\n  (answered no: pass --yes to go on)\n"},
