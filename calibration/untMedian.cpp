@@ -1,87 +1,16 @@
 #include "untMedian.h"
 
-#include <string>
-#include <vector>
-
-#include "untBatch.h"
-#include "untBitmap.h"
-#include "untFileNames.h"
-#include "untFrameLoader.h"
+#include "untMasterFrame.h"
 #include "untMedianKernel.h"
 
 void CreateMedian(TMainState& state, TUiPort& port, unsigned threads) {
-    state.FrameList.clear();
-    TFrameListGuard guard{state};
-
-    if (!OpenFilesStep(state, port, ofAllowMultiSelect | ofFileMustExist)) {
-        port.SetStatus("Idle");
-        return;
-    }
-    const std::vector<std::string> files = port.OpenDialog().Files;
-    const size_t n = files.size();
-    if (n == 0) {
-        port.SetStatus("Idle");
-        return;
-    }
-
-    auto& frames = state.FrameList;
-    frames.reserve(n + 1);
-    frames.push_back(std::make_unique<TBitmap>());
-    frames[0]->LoadFromFile(files[0]);
-
-    if (n < 3) {
-        port.MessageBox("A minimum of three files is required for a median", "Error", TMsgButtons::Ok);
-        guard.ReleaseFrames();
-        port.SetStatus("Idle");
-        return;
-    }
-
-    port.SetStatus("Loading input files...");
-    // The output is a load of the first file already; a copy of it is the
-    // same frame without reading the file twice.
-    frames.push_back(std::make_unique<TBitmap>(*frames[0]));
-    port.ProcessMessages();
-    LoadBitmapsInOrder(std::vector<std::string>(files.begin() + 1, files.end()), frames, threads,
-                       [&] { port.ProcessMessages(); });
-
-    bool ready = true;
-    port.SetStatus("Validating input files...");
-    const int width = frames[1]->Width();
-    const int height = frames[1]->Height();
-    for (size_t i = 2; i <= n; ++i) {
-        if (frames[i]->Width() != width || frames[i]->Height() != height) {
-            port.MessageBox("All files must be the same size", "Error", TMsgButtons::Ok);
-            ready = false;
-            break;
-        }
-    }
-    if (ready) {
-        // The median takes one byte a pixel: any other format would have its
-        // rows read past their end or only in part.
-        for (size_t i = 0; i <= n; ++i) {
-            if (frames[i]->PixelFormat() != pf8bit) {
-                port.MessageBox("256 color or monochrome bitmaps are reguired.", "Error", TMsgButtons::Ok);
-                ready = false;
-                break;
-            }
-        }
-    }
-
-    if (ready) {
-        port.SetStatus("Creating median...");
-        TBitmap& output = *frames[0];
-        LowerMedianFrames(
-            n, width, height, [&](size_t i, int y) { return frames[i + 1]->ScanLine(y); },
-            [&](int y) { return output.ScanLine(y); }, threads, [&] { port.ProcessMessages(); });
-
-        port.SetStatus("");
-        if (SaveFileStep(state, port, "")) {
-            port.SetStatus("Saving output file...");
-            output.SaveToFile(ApplySaveExtension(port.SaveDialog().FileName));
-        }
-    }
-
-    port.SetStatus("Cleaning up...");
-    guard.ReleaseFrames();
-    port.SetStatus("Idle");
+    TMasterFrameCommand command;
+    command.minFiles = 3;
+    command.tooFewText = "A minimum of three files is required for a median";
+    command.creatingText = "Creating median...";
+    command.formatText = [](const std::string&, const TBitmap&) {
+        return std::string("256 color or monochrome bitmaps are reguired.");
+    };
+    command.kernel = LowerMedianRow;
+    RunMasterFrameCommand(state, port, threads, command);
 }

@@ -1,0 +1,27 @@
+// The run shared by the commands that build one master frame from a series
+// (Create Median, Create Flat (Avg)): open the frames, load them all into
+// FrameList (index 0 the output, a load of the first file; 1..N the
+// inputs), check sizes and formats, combine them row by row, ask for a
+// name and save the output with the first frame's palette.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "untBitmap.h"
+#include "untMainState.h"
+#include "untStackRows.h"
+#include "untUiPort.h"
+
+struct TMasterFrameCommand {
+    size_t minFiles = 1;
+    std::string tooFewText;     // shown titled "Error" when fewer are chosen; empty: end silently
+    std::string creatingText;   // the status while the frames are combined
+    // The message for a frame that is not 8-bit palettised.
+    std::function<std::string(const std::string& path, const TBitmap& frame)> formatText;
+    TStackRowKernel kernel = nullptr;
+};
+
+// Errors of the toolkit (a file it cannot load or save) escape after the
+// frames are released; the status line keeps its text.
+void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, const TMasterFrameCommand& command);
