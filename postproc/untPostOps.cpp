@@ -1,0 +1,1 @@
+#include "untPostOps.h"

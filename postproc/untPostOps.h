@@ -1,0 +1,32 @@
+// One post-processing operation as the dialogs run it: the picture expanded
+// to 24 bits (the work bitmap), the kernel run into a result bitmap, and the
+// result drawn back into the picture's own format. The window and
+// velmora-cli share it, so both give the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "untBitmap.h"
+
+enum class TPostOpKind { Histogram, DDP, UnsharpMask };
+
+struct TPostOperation {
+    TPostOpKind kind = TPostOpKind::Histogram;
+    // Histogram: low, high. DDP: low, high, fuzz. Unsharp mask: aperture, intensity.
+    int32_t a = 0, b = 0, c = 0;
+};
+
+// A 24-bit bitmap of source's size with source drawn onto it at (0, 0).
+TBitmap MakeWorkBitmap(const TBitmap& source);
+
+// Runs the operation's kernel from work into result (both 24-bit, same size).
+void RunPostOperation(const TPostOperation& op, const TBitmap& work, TBitmap& result);
+
+// "Calculate" then "Ok": work and result made from picture, the kernel run,
+// and result drawn onto picture at (0, 0).
+void ApplyPostOperation(TBitmap& picture, const TPostOperation& op);
+
+// The preview rectangle of a W x H picture: W and H divided by the smallest
+// k >= 1 that brings the width to 320 or less (right and bottom inclusive).
+TRect PreviewRect(int width, int height);

@@ -1,0 +1,1 @@
+// placeholder until the post-processing window lands
