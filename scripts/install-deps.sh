@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           qt6-base-dev libxkbcommon-dev fonts-dejavu-core xvfb xauth
-          python3 python3-pil python3-numpy)
+          python3 python3-pil python3-numpy fitsverify)
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev imagemagick graphicsmagick siril)
 fi
