@@ -41,6 +41,9 @@ public:
     // Results go to standard output, "Label value" a line; empty rows are left out.
     void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override;
     void SetPrescaleFactor(const std::string& text) { prescale_ = text; hasPrescale_ = true; }
+    // The rename dialog's answer comes from --root and --padded.
+    TRenameParms AskRenameParms() override { return rename_; }
+    void SetRenameParms(const TRenameParms& parms) { rename_ = parms; }
 
     // Command-line answers.
     void SetInputFiles(std::vector<std::string> files);
@@ -69,6 +72,7 @@ private:
     std::string currentFile_;
     std::string prescale_;
     bool hasPrescale_ = false;
+    TRenameParms rename_;
 };
 
 // The message text as the command line prints it: the program's fixed texts

@@ -42,6 +42,7 @@ bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& 
         return false;
     }
     const std::vector<std::string> files = port.OpenDialog().Files;
+    if (command.beforeFiles && !command.beforeFiles()) return false;
     auto showProgress = [&](const std::string& path) {
         port.SetStatus(command.verb + path);
         if (command.processMessages) port.ProcessMessages();

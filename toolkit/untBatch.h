@@ -26,10 +26,15 @@ struct TPerFileCommand {
     bool processMessages = true;   // others only redraw the status line
     bool idleOnCancel = true;      // a few leave the status line alone on Cancel
     bool writeBack = true;         // a command that only reads (measurements) writes nothing
+    // Runs once the files are chosen, before the first is read: the place for
+    // a command's own questions. False ends the command there, with no file
+    // touched and the status line left alone.
+    std::function<bool()> beforeFiles;
     // The operation on a read record; returns false after showing its own
     // message, and the file is then not written.
     std::function<bool(BmpRecord&)> operation;
 };
 
-// Runs the per-file skeleton. Returns false when the open dialog was cancelled.
+// Runs the per-file skeleton. Returns false when the open dialog was cancelled
+// or beforeFiles ended the command.
 bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& command);

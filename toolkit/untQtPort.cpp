@@ -112,6 +112,8 @@ std::string TQtPort::AskPrescaleFactor(const std::string& defaultText) {
     return prescaleHandler ? prescaleHandler(defaultText) : defaultText;
 }
 
+TRenameParms TQtPort::AskRenameParms() { return renameHandler ? renameHandler() : TRenameParms{}; }
+
 void TQtPort::ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) {
     if (resultsHandler) resultsHandler(rows);
 }

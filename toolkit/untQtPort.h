@@ -53,6 +53,8 @@ public:
     // The prescale and results dialogs belong to the application too.
     std::string AskPrescaleFactor(const std::string& defaultText) override;
     void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override;
+    // The rename dialog belongs to the application as well.
+    TRenameParms AskRenameParms() override;
 
     std::function<std::optional<std::string>(const std::string& title, const std::string& prompt,
                                              const std::string& defaultText, bool digitsOnly)>
@@ -60,6 +62,7 @@ public:
 
     std::function<std::string(const std::string& defaultText)> prescaleHandler;
     std::function<void(const std::vector<std::pair<std::string, std::string>>& rows)> resultsHandler;
+    std::function<TRenameParms()> renameHandler;
 
 private:
     QPointer<QWidget> owner_;

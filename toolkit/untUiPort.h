@@ -34,6 +34,13 @@ public:
     [[nodiscard]] virtual bool Execute() = 0;
 };
 
+// What "Rename" asks: the root of the new names, and numbers padded with
+// zeros to the width of the file count ("01".."12") instead of plain ones.
+struct TRenameParms {
+    std::string root;
+    bool padded = false;
+};
+
 class TUiPort {
 public:
     virtual ~TUiPort() = default;
@@ -56,6 +63,10 @@ public:
     // The prescale dialog: shows defaultText in its field and hands back the
     // field's text as it stands when the dialog closes (however it closed).
     virtual std::string AskPrescaleFactor(const std::string& defaultText) = 0;
+
+    // The rename dialog: it has no cancel, and hands back the root and the
+    // numbering style as they stand when it closes, however it closed.
+    virtual TRenameParms AskRenameParms() = 0;
 
     // The results dialog: rows of (label, value), shown until the user closes it.
     virtual void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) = 0;

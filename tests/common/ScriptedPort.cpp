@@ -53,4 +53,15 @@ std::string ScriptedPort::AskPrescaleFactor(const std::string& defaultText) {
     return r;
 }
 
+TRenameParms ScriptedPort::AskRenameParms() {
+    ++renameAsked;
+    if (renameAnswers.empty()) {
+        ADD_FAILURE() << "unanswered rename dialog";
+        return {};
+    }
+    TRenameParms r = renameAnswers.front();
+    renameAnswers.pop_front();
+    return r;
+}
+
 }  // namespace vt

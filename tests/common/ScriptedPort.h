@@ -60,6 +60,8 @@ public:
     std::string AskPrescaleFactor(const std::string& defaultText) override;
     void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override { results.push_back(rows); }
     void AnswerPrescale(const std::string& text) { prescaleAnswers.push_back(text); }
+    TRenameParms AskRenameParms() override;
+    void AnswerRename(const std::string& root, bool padded) { renameAnswers.push_back({root, padded}); }
 
     ScriptedDialog& open() { return open_; }
     ScriptedDialog& save() { return save_; }
@@ -71,6 +73,8 @@ public:
     std::vector<std::string> prescaleDefaults;  // the text the prescale dialog was shown with
     std::vector<std::vector<std::pair<std::string, std::string>>> results;
     std::deque<std::string> prescaleAnswers;
+    std::deque<TRenameParms> renameAnswers;
+    int renameAsked = 0;  // times the rename dialog was shown
     long processMessagesCalls = 0;
 
     std::deque<TMsgResult> messageAnswers;

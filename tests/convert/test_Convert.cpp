@@ -1,0 +1,90 @@
+// "To Grayscale" and "To FITS": the grey conversion on records worked out by
+// hand, and both commands end to end over a batch with a bad file in it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "../calibration/CalibrationSession.h"
+#include "untConvert.h"
+#include "untConvertKernels.h"
+
+using namespace vc;
+
+namespace {
+
+bool IsGreyRamp(const BmpRecord& r) {
+    const auto* p = reinterpret_cast<const uint8_t*>(r.palette);
+    for (int i = 0; i < 1024; ++i)
+        if (p[i] != (i % 4 == 3 ? 0 : i / 4)) return false;
+    return true;
+}
+
+const std::string kFileError = std::string("Error: ") + BmpErrorText(BMP_FILE_ERROR);
+
+}  // namespace
+
+TEST(ConvertToGrayscale, TakesPaletteRedOrPixelBlueAndLeavesAGreyRamp) {
+    Record grey = MakeRecord(3, 1, {0, 128, 255});
+    grey->infoHeader->biClrUsed = 17;
+    grey->palette[5].rgbReserved = 9;
+    EXPECT_EQ(ConvertToGrayscale(grey.get()), BMP_NO_ERROR);
+    EXPECT_EQ(BytesOf(*grey), (Bytes{0, 128, 255}));
+    EXPECT_EQ(grey->infoHeader->biClrUsed, 0u);
+    EXPECT_TRUE(IsGreyRamp(*grey));
+
+    Record colourPalette = MakeRecord(2, 1, {1, 2});
+    colourPalette->palette[1] = {10, 20, 200, 0};  // blue, green, red
+    colourPalette->palette[2] = {250, 250, 30, 0};
+    EXPECT_EQ(ConvertToGrayscale(colourPalette.get()), BMP_NO_ERROR);
+    EXPECT_EQ(BytesOf(*colourPalette), (Bytes{200, 30}));
+
+    // Pure red, pure blue and a mixed pixel, as blue, green, red.
+    Record colour = MakeRecord(3, 1, {0, 0, 255, 255, 0, 0, 7, 100, 200}, 3);
+    EXPECT_EQ(ConvertToGrayscale(colour.get()), BMP_NO_ERROR);
+    EXPECT_EQ(colour->infoHeader->biBitCount, 8);
+    EXPECT_EQ(BytesOf(*colour), (Bytes{0, 255, 7}));
+    EXPECT_TRUE(IsGreyRamp(*colour));
+
+    colour->infoHeader->biBitCount = 16;
+    EXPECT_EQ(ConvertToGrayscale(colour.get()), BMP_IMPROPER_TYPE);
+    EXPECT_EQ(colour->infoHeader->biBitCount, 16);
+}
+
+TEST(ToGrayscale, ConvertsEachFileInPlaceAndReportsTheBadOne) {
+    Session s;
+    const std::string colour = s.Frame("colour.bmp", 2, {255, 0, 0, 0, 0, 255}, 24);
+    const std::string junk = s.dir.file("junk.bmp");
+    vt::WriteBytes(junk, Bytes(30, 'x'));
+    const std::string grey = s.Frame("grey.bmp", 2, {3, 4}, 8, Grey(256, 1, true));  // white at 0
+    s.port.AnswerOpen({colour, junk, grey});
+    ToGrayscale(s.state, s.port);
+    EXPECT_EQ(s.port.statuses, (Texts{"Converting " + colour, "Converting " + junk, "Converting " + grey, "Idle"}));
+    EXPECT_EQ(s.Messages(), Texts{kFileError});
+    EXPECT_EQ(vt::ReadBytes(junk), Bytes(30, 'x'));
+    EXPECT_EQ(s.Pixels(colour), (Bytes{255, 0}));
+    EXPECT_EQ(s.Pixels(grey), (Bytes{252, 251}));
+}
+
+TEST(ToFits, WritesBesideEachFrameAndRefusesColourFrames) {
+    Session s;
+    ASSERT_EQ(mkdir(s.dir.file("m42.2024").c_str(), 0755), 0);
+    const std::string grey = s.Frame("m42.2024/f.v2.bmp", 3, {1, 2, 3, 4, 5, 6});
+    const std::string junk = s.dir.file("junk.bmp");
+    vt::WriteBytes(junk, Bytes(30, 'x'));
+    const std::string colour = s.Frame("colour.bmp", 1, {1, 2, 3}, 24);
+    const std::string named = s.Frame("named.fts", 1, {9});  // a bitmap already named as its FITS copy
+    const auto before = vt::ReadBytes(grey), namedBefore = vt::ReadBytes(named);
+    s.port.AnswerOpen({grey, junk, colour, named});
+    ToFits(s.state, s.port);
+
+    EXPECT_EQ(s.port.statuses.back(), "Idle");
+    EXPECT_EQ(s.Messages(), (Texts{kFileError, "Error: " + std::string(BmpErrorText(BMP_IMPROPER_TYPE)),
+                                   "Error: Cannot write " + named + ": it is the frame being converted."}));
+    EXPECT_EQ(vt::ReadBytes(grey), before);
+    EXPECT_EQ(vt::ReadBytes(named), namedBefore);
+    EXPECT_EQ(s.dir.entries(), (Texts{"colour.bmp", "junk.bmp", "m42.2024", "named.fts"}));
+    const Bytes fits = vt::ReadBytes(s.dir.file("m42.2024/f.fts"));
+    ASSERT_EQ(fits.size(), 5760u);
+    EXPECT_EQ(Bytes(fits.begin() + 2880, fits.begin() + 2892), (Bytes{0, 4, 0, 5, 0, 6, 0, 1, 0, 2, 0, 3}));
+    if (vt::RunCommand("command -v fitsverify") != 0) GTEST_SKIP() << "fitsverify is not installed";
+    EXPECT_EQ(vt::RunCommand("fitsverify -q " + vt::ShellQuote(s.dir.file("m42.2024/f.fts"))), 0);
+}

@@ -1,0 +1,91 @@
+// "Rename" end to end in a temporary folder: numbering styles, clashes,
+// refusals, and folders whose names hold a dot.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "../calibration/CalibrationSession.h"
+#include "untRename.h"
+
+using namespace vc;
+
+namespace {
+
+// One-byte files holding their index; renaming never reads them.
+Texts Touch(const vt::TempDir& dir, const Texts& names) {
+    Texts paths;
+    for (const auto& n : names) {
+        vt::WriteBytes(dir.file(n), Bytes{uint8_t(paths.size())});
+        paths.push_back(dir.file(n));
+    }
+    return paths;
+}
+
+Texts Numbered(int count) {
+    Texts names;
+    for (int i = 0; i < count; ++i) names.push_back("f" + std::to_string(i) + ".bmp");
+    return names;
+}
+
+}  // namespace
+
+TEST(Rename, GivesRootNumberAndTheFileNamesOwnExtension) {
+    Session s;
+    ASSERT_EQ(mkdir(s.dir.file("m42.2024").c_str(), 0755), 0);
+    const Texts files = Touch(s.dir, {"m42.2024/b.bmp", "m42.2024/a.v2.bmp", "m42.2024/c"});
+    s.port.AnswerOpen(files);
+    s.port.AnswerRename("m42", false);
+    RenameFiles(s.state, s.port);
+    EXPECT_TRUE(s.port.messages.empty());
+    EXPECT_EQ(s.port.statuses, (Texts{"Renaming " + files[0], "Renaming " + files[1], "Renaming " + files[2], "Idle"}));
+    EXPECT_EQ(vt::ReadBytes(s.dir.file("m42.2024/m421.bmp")), Bytes{0});  // list order, not name order
+    EXPECT_EQ(vt::ReadBytes(s.dir.file("m42.2024/m422.v2.bmp")), Bytes{1});
+    EXPECT_EQ(vt::ReadBytes(s.dir.file("m42.2024/m423")), Bytes{2});
+
+    EXPECT_EQ(RenameNumber(0, 150, true), "001");
+    EXPECT_EQ(RenameNumber(0, 9, true), "1");
+    Session padded;  // twelve files, an empty root
+    padded.port.AnswerOpen(Touch(padded.dir, Numbered(12)));
+    padded.port.AnswerRename("", true);
+    RenameFiles(padded.state, padded.port);
+    EXPECT_EQ(padded.dir.entries().front(), "01.bmp");
+    EXPECT_EQ(vt::ReadBytes(padded.dir.file("12.bmp")), Bytes{11});
+}
+
+TEST(Rename, ATakenNameOrARefusedRenameIsReportedAndTheBatchGoesOn) {
+    Session s;
+    // x would become 1.bmp, which its own series holds until the next step.
+    const Texts files = Touch(s.dir, {"x.bmp", "1.bmp", "y.bmp"});
+    ASSERT_EQ(mkdir(s.dir.file("3.bmp").c_str(), 0755), 0);  // a folder counts as taken
+    s.port.AnswerOpen(files);
+    s.port.AnswerRename("", false);
+    RenameFiles(s.state, s.port);
+    EXPECT_EQ(s.Messages(), (Texts{"Error: File [1.bmp] exists.", "Error: File [3.bmp] exists."}));
+    EXPECT_EQ(s.dir.entries(), (Texts{"2.bmp", "3.bmp", "x.bmp", "y.bmp"}));
+    EXPECT_EQ(vt::ReadBytes(s.dir.file("2.bmp")), Bytes{1});
+
+    Session refused;  // a root that leads into a missing folder
+    const Texts one = Touch(refused.dir, {"a.bmp"});
+    refused.port.AnswerOpen(one);
+    refused.port.AnswerRename("gone/m", false);
+    RenameFiles(refused.state, refused.port);
+    EXPECT_EQ(refused.Messages(), (Texts{"Error: Cannot rename " + one[0] + " to " + refused.dir.file("gone/m1.bmp") +
+                                         ": No such file or directory"}));
+}
+
+TEST(Rename, PaddedWithAThousandFilesIsRefusedBeforeAnyRename) {
+    Session s;
+    const Texts files = Touch(s.dir, Numbered(1000));
+    const Texts before = s.dir.entries();
+    s.port.AnswerOpen(files);
+    s.port.AnswerRename("m", true);
+    RenameFiles(s.state, s.port);
+    EXPECT_EQ(s.Messages(), Texts{"Error: Too many files! Must be less than 1000."});
+    EXPECT_EQ(s.port.statuses, Texts{"Renaming " + files[0]});  // not set back to "Idle"
+    EXPECT_EQ(s.dir.entries(), before);
+
+    Session cancelled;  // Cancel: no dialog, no status
+    cancelled.port.CancelOpen();
+    RenameFiles(cancelled.state, cancelled.port);
+    EXPECT_EQ(cancelled.port.renameAsked, 0);
+    EXPECT_TRUE(cancelled.port.statuses.empty());
+}

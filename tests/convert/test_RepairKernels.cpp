@@ -1,0 +1,186 @@
+// The repair kernels on small frames worked out by hand.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "../calibration/CalibrationSession.h"
+#include "untRepairKernels.h"
+
+using namespace vc;
+
+namespace {
+
+// A w x h frame of one value with the pixels at {x, y} set to v.
+Bytes Plane(int w, int h, uint8_t background, std::initializer_list<std::array<int, 3>> spots = {}) {
+    Bytes p(static_cast<size_t>(w * h), background);
+    for (const auto& [x, y, v] : spots) p[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>(v);
+    return p;
+}
+
+std::string Shape(const BmpRecord& r) {
+    return std::to_string(r.infoHeader->biWidth) + "x" + std::to_string(r.infoHeader->biHeight) + " " +
+           std::to_string(r.infoHeader->biSizeImage) + " status " + std::to_string(r.status);
+}
+
+}  // namespace
+
+TEST(RepairKernels, EnlargeMakesBlocksAndRefusesWhatCannotFit) {
+    auto f = MakeRecord(2, 2, {1, 2, 3, 4});
+    ASSERT_EQ(EnlargeFrame(f.get(), 2), BMP_NO_ERROR);
+    EXPECT_EQ(Shape(*f), "4x4 16 status 0");
+    EXPECT_EQ(BytesOf(*f), (Bytes{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}));
+    f = MakeRecord(1, 1, {1, 2, 3}, 3);
+    ASSERT_EQ(EnlargeFrame(f.get(), 2), BMP_NO_ERROR);
+    EXPECT_EQ(BytesOf(*f), (Bytes{1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3}));
+
+    // Factor 1 changes nothing; below 1 or beyond 32-bit header fields (width,
+    // height, a 2 GiB array) is refused before allocating, frame untouched.
+    const std::tuple<int, int, int32_t, uint32_t> cases[] = {
+        {3, 2, 1, BMP_NO_ERROR},          {3, 2, 0, BMP_IMPROPER_TYPE},
+        {70000, 1, 40000, BMP_NO_MEMORY}, {1, 3, INT32_MAX, BMP_NO_MEMORY},
+        {300, 200, 200, BMP_NO_MEMORY}};
+    for (const auto& [w, h, factor, status] : cases) {
+        f = MakeRecord(w, h, Bytes(static_cast<size_t>(w * h), 9));
+        EXPECT_EQ(EnlargeFrame(f.get(), factor), status) << factor;
+        EXPECT_EQ(Shape(*f), std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(w * h) +
+                                 " status " + std::to_string(status));
+        EXPECT_EQ(BytesOf(*f), Bytes(static_cast<size_t>(w * h), 9));
+    }
+}
+
+TEST(RepairKernels, ErodeReplacesOutliersByTheMeanOfThePreviousRound) {
+    // A 2 x 2 cluster of 250 on 30, threshold 20: 112 = (3 * 250 + 5 * 30) / 8
+    // with 85 beside and 57 on the diagonals; a second round gives
+    // (57 + 4 * 85 + 3 * 112) / 8 = 91 and keeps the ring.
+    const Bytes cluster = Plane(6, 6, 30, {{2, 2, 250}, {3, 2, 250}, {2, 3, 250}, {3, 3, 250}});
+    auto ring = [](int mid) {
+        return Plane(6, 6, 30, {{1, 1, 57}, {4, 1, 57}, {1, 4, 57}, {4, 4, 57}, {2, 1, 85}, {3, 1, 85},
+                                {1, 2, 85}, {4, 2, 85}, {1, 3, 85}, {4, 3, 85}, {2, 4, 85}, {3, 4, 85},
+                                {2, 2, mid}, {3, 2, mid}, {2, 3, mid}, {3, 3, mid}});
+    };
+    for (const auto& [passes, expected] : {std::pair{0, cluster}, {1, ring(112)}, {2, ring(91)}}) {
+        auto f = MakeRecord(6, 6, cluster);
+        ASSERT_EQ(ErodeFrame(f.get(), passes, 20), BMP_NO_ERROR);
+        EXPECT_EQ(BytesOf(*f), expected) << passes;
+    }
+    // 31 among 30s: threshold 0 replaces any difference, 1 lets it stand, a
+    // negative one replaces every pixel; extreme ones must not overflow.
+    // 45 stays within 20, 9 does not.
+    const std::tuple<int, int32_t, int> centres[] = {{31, 0, 30},         {31, 1, 31},  {31, -5, 30},
+                                                     {31, INT32_MAX, 31}, {31, INT32_MIN, 30},
+                                                     {45, 20, 45},        {9, 20, 30}};
+    for (const auto& [centre, threshold, result] : centres) {
+        auto f = MakeRecord(3, 3, Plane(3, 3, 30, {{1, 1, centre}}));
+        ASSERT_EQ(ErodeFrame(f.get(), 1, threshold), BMP_NO_ERROR);
+        EXPECT_EQ(BytesOf(*f)[4], result) << centre << " " << threshold;
+    }
+    // No interior: unchanged however hot.
+    const Bytes strip{0, 255, 0, 255, 0, 255, 0, 255, 0, 255};
+    for (const auto& [w, h] : {std::pair{2, 5}, {5, 2}, {10, 1}}) {
+        auto f = MakeRecord(w, h, strip);
+        ASSERT_EQ(ErodeFrame(f.get(), 3, 0), BMP_NO_ERROR);
+        EXPECT_EQ(BytesOf(*f), strip);
+    }
+}
+
+TEST(RepairKernels, StripsCutTheirRowsAndColumnsOrRefuseSmallFrames) {
+    Bytes px;  // 40 rows of 30, pixel x + y
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 30; ++x) px.push_back(static_cast<uint8_t>(x + y));
+    auto f = MakeRecord(30, 40, px);
+    ASSERT_EQ(StripTopBottom(f.get()), BMP_NO_ERROR);
+    EXPECT_EQ(Shape(*f), "30x8 240 status 0");  // rows 24 to 31
+    ASSERT_EQ(StripSides(f.get()), BMP_NO_ERROR);
+    EXPECT_EQ(Shape(*f), "4x8 32 status 0");  // columns 20 to 23
+    Bytes expected;
+    for (int y = 24; y < 32; ++y)
+        for (int x = 20; x < 24; ++x) expected.push_back(static_cast<uint8_t>(x + y));
+    EXPECT_EQ(BytesOf(*f), expected);
+
+    f = MakeRecord(26, 32, Bytes(26 * 32, 7));  // too small for either cut
+    EXPECT_EQ(StripTopBottom(f.get()), BMP_IMPROPER_TYPE);
+    EXPECT_EQ(StripSides(f.get()), BMP_IMPROPER_TYPE);
+    EXPECT_EQ(Shape(*f), "26x32 832 status 2");
+    EXPECT_EQ(BytesOf(*f), Bytes(26 * 32, 7));
+    BmpRecord empty;
+    EXPECT_EQ(StripTopBottom(&empty), BMP_BAD_POINTER);
+    EXPECT_EQ(StripSides(nullptr), BMP_BAD_POINTER);
+}
+
+TEST(RepairKernels, VerticalBarsTakeEachColumnsAmountFromColumnNineOn) {
+    // 10 rows of 20 columns on 50, column 12 at 80: from column 9 on all goes
+    // to 0 (the last three columns lose their plain mean), 0 to 8 stay.
+    Bytes bars = Plane(20, 10, 50), expected = Plane(20, 10, 0);
+    for (int y = 0; y < 10; ++y) {
+        bars[static_cast<size_t>(y * 20 + 12)] = 80;
+        std::fill_n(expected.begin() + y * 20, 9, 50);
+    }
+    auto f = MakeRecord(20, 10, bars);
+    ASSERT_EQ(FixVerticalBars(f.get()), BMP_NO_ERROR);
+    EXPECT_EQ(BytesOf(*f), expected);
+    // One row: S[9] = 280 / 7 = 40 stays below the smallest mean 70, so
+    // column 9 loses only 70 - 40.
+    f = MakeRecord(13, 1, {7, 7, 7, 7, 7, 7, 7, 7, 7, 70, 70, 70, 70});
+    ASSERT_EQ(FixVerticalBars(f.get()), BMP_NO_ERROR);
+    EXPECT_EQ(BytesOf(*f), (Bytes{7, 7, 7, 7, 7, 7, 7, 7, 7, 40, 0, 0, 0}));
+    // Column 9 of 100 over 20 has mean 60: the 20 below it is left alone.
+    f = MakeRecord(10, 2, {0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20});
+    ASSERT_EQ(FixVerticalBars(f.get()), BMP_NO_ERROR);
+    EXPECT_EQ(BytesOf(*f)[9] * 1000 + BytesOf(*f)[19], 40020);
+}
+
+TEST(RepairKernels, FixEdgesLiftsLinesBelowTheDarkLevel) {
+    // Lines of 10, 30, 100, 100: G = 60, D = 20; only the first line rises,
+    // as rows and, transposed, as columns.
+    const Bytes rows = {10, 10, 10, 10, 30, 30, 30, 30, 100, 100, 100, 100, 100, 100, 100, 100};
+    const Bytes columns = {10, 30, 100, 100, 10, 30, 100, 100, 10, 30, 100, 100, 10, 30, 100, 100};
+    // G = 3615 / 32, D = 960 / 19 = 50.53; the first row (mean 31.875) gains
+    // 18.65: zeros become 18 and 255 stays 255 instead of wrapping.
+    Bytes clamp = {0, 0, 0, 0, 0, 0, 0, 255};
+    for (int y = 0; y < 3; ++y) clamp.insert(clamp.end(), {80, 80, 80, 80, 200, 200, 200, 200});
+    Bytes lifted = clamp;
+    std::fill_n(lifted.begin(), 7, 18);
+    const std::tuple<int, Bytes, Bytes> cases[] = {
+        {4, rows, {20, 20, 20, 20, 30, 30, 30, 30, 100, 100, 100, 100, 100, 100, 100, 100}},
+        {4, columns, {20, 30, 100, 100, 20, 30, 100, 100, 20, 30, 100, 100, 20, 30, 100, 100}},
+        {8, clamp, lifted},
+        {3, Bytes(6, 77), Bytes(6, 77)}};  // nothing below the mean
+    for (const auto& [w, in, out] : cases) {
+        auto f = MakeRecord(w, static_cast<int>(in.size()) / w, in);
+        ASSERT_EQ(FixFrameEdges(f.get()), BMP_NO_ERROR);
+        EXPECT_EQ(BytesOf(*f), out);
+    }
+}
+
+TEST(RepairKernels, TwentyFourBitFramesAreWorkedChannelByChannel) {
+    // Three different planes interleaved come out as each plane does on its own.
+    const int w = 30, h = 34;
+    Bytes planes[3], interleaved;
+    for (int i = 0; i < w * h; ++i) {
+        planes[0].push_back(static_cast<uint8_t>((i * 37 + i / w * 11) % 256));       // busy
+        planes[1].push_back(static_cast<uint8_t>(40 + (i % w == 15) * 90));           // a bright column
+        planes[2].push_back(static_cast<uint8_t>(i / w < 3 ? 5 : 60 + i % 2 * 60));  // dark top rows
+        for (const Bytes& p : planes) interleaved.push_back(p.back());
+    }
+    const std::pair<const char*, uint32_t (*)(BmpRecord*)> kernels[] = {
+        {"erode", [](BmpRecord* r) { return ErodeFrame(r, 2, 10); }},
+        {"enlarge", [](BmpRecord* r) { return EnlargeFrame(r, 2); }},
+        {"strip top and bottom", StripTopBottom},
+        {"strip sides", StripSides},
+        {"vertical bars", FixVerticalBars},
+        {"fix edges", FixFrameEdges},
+    };
+    for (const auto& [name, kernel] : kernels) {
+        Bytes expected;
+        for (size_t c = 0; c < 3; ++c) {
+            auto one = MakeRecord(w, h, planes[c]);
+            ASSERT_EQ(kernel(one.get()), BMP_NO_ERROR) << name;
+            const Bytes out = BytesOf(*one);
+            expected.resize(out.size() * 3);
+            for (size_t i = 0; i < out.size(); ++i) expected[i * 3 + c] = out[i];
+        }
+        auto colour = MakeRecord(w, h, interleaved, 3);
+        ASSERT_EQ(kernel(colour.get()), BMP_NO_ERROR) << name;
+        EXPECT_EQ(BytesOf(*colour), expected) << name;
+    }
+}
