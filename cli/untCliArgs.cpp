@@ -66,9 +66,10 @@ TCliArgs ParseCliArgs(const TCliCommand& command, int argc, char** argv, int fir
             if (i + 1 >= argc) throw ECliUsage("option '" + a + "' needs a value (" + opt->valueName + ")");
             value = argv[++i];
         }
-        if (args.values.count(opt->longName))
+        if (args.values.count(opt->longName) && !opt->repeatable)
             throw ECliUsage("option '--" + opt->longName + "' given twice");
         args.values[opt->longName] = value;
+        args.sequence.emplace_back(opt->longName, value);
     }
     return args;
 }

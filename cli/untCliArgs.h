@@ -5,6 +5,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "untCliPort.h"
@@ -15,12 +16,16 @@ struct TCliOption {
     char shortName = 0;     // 0: none
     std::string valueName;  // empty: a flag without a value
     std::string help;
+    bool repeatable = false;  // may be given more than once; see TCliArgs::sequence
 };
 
 struct TCliArgs {
     std::map<std::string, std::string> values;  // options with a value, by long name
     std::map<std::string, bool> flags;          // flags given
     std::vector<std::string> files;
+    // Every option with a value as given, in command-line order, repeats
+    // included (values keeps only the last of a repeatable option).
+    std::vector<std::pair<std::string, std::string>> sequence;
 
     bool Has(const std::string& name) const { return values.count(name) || flags.count(name); }
     std::string Value(const std::string& name, const std::string& fallback = {}) const;

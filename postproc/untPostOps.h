@@ -21,6 +21,8 @@ struct TPostOperation {
 TBitmap MakeWorkBitmap(const TBitmap& source);
 
 // Runs the operation's kernel from work into result (both 24-bit, same size).
+// The histogram's low and high are bytes: values outside 0..255 are held at
+// the nearer end.
 void RunPostOperation(const TPostOperation& op, const TBitmap& work, TBitmap& result);
 
 // "Calculate" then "Ok": work and result made from picture, the kernel run,
