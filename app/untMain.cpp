@@ -10,12 +10,15 @@
 #include <map>
 
 #include "untGenHelp.h"
+#include "untConvert.h"
 #include "untCorrect.h"
 #include "untDarkSubtract.h"
 #include "untFindHighLow.h"
 #include "untFlatAvg.h"
 #include "untMedian.h"
 #include "untPrescaleFrames.h"
+#include "untRename.h"
+#include "untRepair.h"
 #include "untSettings.h"
 
 namespace {
@@ -54,14 +57,14 @@ struct TMenuItem {
 const TMenuItem kMenuItems[] = {
     {"File", "Create Median", "Median1", &TfrmMain::Median1Click},
     {"File", "Create Flat (Avg)", "CreateFlatAvg1", &TfrmMain::CreateFlatAvg1Click},
-    {"File/Convert Files", "To FITS", "Tograyscale1", nullptr},              // Tofits1Click
-    {"File/Convert Files", "To Grayscale", "ToGrayscale2", nullptr},         // Tograyscale1Click
-    {"File/Convert Files", "Rename", "Rename1", nullptr},                    // Rename1Click
-    {"File/Convert Files", "Erode", "Erode1", nullptr},                      // Erode1Click
-    {"File/Convert Files", "Strip Top and Bottom", "StripTop161", nullptr},  // StripTop161Click
-    {"File/Convert Files", "Strip Sides", "StripLeft1", nullptr},            // StripLeft1Click
-    {"File/Convert Files", "Vertical Bars", "VerticalBars1", nullptr},       // VerticalBars1Click
-    {"File/Convert Files", "Fix Edges", "FixEdges1", nullptr},               // FixEdges1Click
+    {"File/Convert Files", "To FITS", "Tograyscale1", &TfrmMain::Tofits1Click},
+    {"File/Convert Files", "To Grayscale", "ToGrayscale2", &TfrmMain::Tograyscale1Click},
+    {"File/Convert Files", "Rename", "Rename1", &TfrmMain::Rename1Click},
+    {"File/Convert Files", "Erode", "Erode1", &TfrmMain::Erode1Click},
+    {"File/Convert Files", "Strip Top and Bottom", "StripTop161", &TfrmMain::StripTop161Click},
+    {"File/Convert Files", "Strip Sides", "StripLeft1", &TfrmMain::StripLeft1Click},
+    {"File/Convert Files", "Vertical Bars", "VerticalBars1", &TfrmMain::VerticalBars1Click},
+    {"File/Convert Files", "Fix Edges", "FixEdges1", &TfrmMain::FixEdges1Click},
     {"File/Dark Subtract", "Normal", "Normal1", &TfrmMain::Normal1Click},
     {"File/Dark Subtract", "Compensate", "Compensate1", &TfrmMain::Compensate1Click},
     {"File/Dark Subtract", "Map Hot Pixels", "MapHotPixels1", &TfrmMain::MapHotPixels1Click},
@@ -75,7 +78,7 @@ const TMenuItem kMenuItems[] = {
     {"File", "Flat Field", "FlatField1", &TfrmMain::FlatField1Click},
     {"File", "-", "N4", nullptr},
     {"File", "Find High and Low", "FindHighandLow1", &TfrmMain::FindHighandLow1Click},
-    {"File", "Resize Frames", "ResizeFrames1", nullptr},                     // ResizeFrames1Click
+    {"File", "Resize Frames", "ResizeFrames1", &TfrmMain::ResizeFrames1Click},
     {"File", "-", "N2", nullptr},
     {"File/Align and Stack", "Average", "Average2", nullptr},                // Average2Click
     {"File/Align and Stack", "Sum", "Sum1", nullptr},                        // Sum1Click
@@ -85,7 +88,7 @@ const TMenuItem kMenuItems[] = {
     {"File/Align and Stack", "Drizzle", "Drizzle1", nullptr, true},          // Drizzle1Click
     {"File/Align and Stack", "Align WCMY", "AlignWCMY1", nullptr, true},     // AlignWCMY1Click
     {"File/Align and Stack", "fp Average", "fpAverage1", nullptr},           // fpAverage1Click
-    {"File", "Process", "Process1", nullptr},                                // Process1Click
+    {"File", "Process", "Process1", &TfrmMain::Process1Click},
     {"File", "-", "N3", nullptr},
     {"File", "Exit", "Exit1", &TfrmMain::Exit1Click},
     {"Help", "General Tips", "GeneralTips1", &TfrmMain::GeneralTips1Click},
@@ -296,6 +299,46 @@ void TfrmMain::FlatField1Click() {
 
 void TfrmMain::FindHighandLow1Click() {
     RunCommand([&] { FindHighAndLow(state_, *port_); });
+}
+
+void TfrmMain::Tofits1Click() {
+    RunCommand([&] { ToFits(state_, *port_); });
+}
+
+void TfrmMain::Tograyscale1Click() {
+    RunCommand([&] { ToGrayscale(state_, *port_); });
+}
+
+void TfrmMain::Rename1Click() {
+    RunCommand([&] { RenameFiles(state_, *port_); });
+}
+
+void TfrmMain::Erode1Click() {
+    RunCommand([&] { ErodeFrames(state_, *port_); });
+}
+
+void TfrmMain::StripTop161Click() {
+    RunCommand([&] { StripTopAndBottom(state_, *port_); });
+}
+
+void TfrmMain::StripLeft1Click() {
+    RunCommand([&] { StripFrameSides(state_, *port_); });
+}
+
+void TfrmMain::VerticalBars1Click() {
+    RunCommand([&] { RemoveVerticalBars(state_, *port_); });
+}
+
+void TfrmMain::FixEdges1Click() {
+    RunCommand([&] { FixEdges(state_, *port_); });
+}
+
+void TfrmMain::ResizeFrames1Click() {
+    RunCommand([&] { ResizeFrames(state_, *port_); });
+}
+
+void TfrmMain::Process1Click() {
+    RunCommand([&] { RunProcess(state_, *port_, this, postProcDialogs_); });
 }
 
 void TfrmMain::Exit1Click() { close(); }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "untMainState.h"
+#include "untPostProc.h"
 #include "untQtPort.h"
 
 class QAction;
@@ -23,6 +24,8 @@ public:
 
     // The reusable dialogs, created once at start-up after the main window.
     void SetDialogs(TfrmGetString* getString, TfrmGenHelp* genHelp);
+    // The three operation dialogs that "Process" borrows.
+    void SetPostProcDialogs(const TPostProcDialogs& dialogs) { postProcDialogs_ = dialogs; }
 
     TMainState& State() { return state_; }
     TQtPort& Port() { return *port_; }
@@ -52,6 +55,16 @@ public:
     void SmartWide1Click();
     void FlatField1Click();
     void FindHighandLow1Click();
+    void Process1Click();
+    void Tofits1Click();
+    void Tograyscale1Click();
+    void Rename1Click();
+    void Erode1Click();
+    void StripTop161Click();
+    void StripLeft1Click();
+    void VerticalBars1Click();
+    void FixEdges1Click();
+    void ResizeFrames1Click();
     void Exit1Click();
     void GeneralTips1Click();
 
@@ -69,6 +82,7 @@ private:
     QStatusBar* StatBar_ = nullptr;
     TfrmGetString* frmGetString_ = nullptr;
     TfrmGenHelp* frmGenHelp_ = nullptr;
+    TPostProcDialogs postProcDialogs_;
     bool running_ = false;
     bool closePending_ = false;  // the close box was used while a command ran
 };

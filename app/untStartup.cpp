@@ -7,10 +7,14 @@
 #include <iostream>
 
 #include "untGenHelp.h"
+#include "untDDP.h"
 #include "untGetString.h"
+#include "untHistogram.h"
 #include "untMain.h"
 #include "untPrescale.h"
+#include "untRenameParms.h"
 #include "untResults.h"
+#include "untUnsharpMask.h"
 
 TVelmoraWindows::TVelmoraWindows() {
     frmMain_ = std::make_unique<TfrmMain>();
@@ -18,17 +22,21 @@ TVelmoraWindows::TVelmoraWindows() {
     // The reusable dialogs, in the order the commands came to need them.
     frmGetString_ = new TfrmGetString(frmMain_.get());
     frmGenHelp_ = std::make_unique<TfrmGenHelp>();
-    // Later, in this place: TfrmHistogram, TfrmDDP, TfrmUnsharpMask.
+    frmHistogram_ = new TfrmHistogram(frmMain_.get());
+    frmDDP_ = new TfrmDDP(frmMain_.get());
+    frmUnsharpMask_ = new TfrmUnsharpMask(frmMain_.get());
     frmPrescale_ = new TfrmPrescale(frmMain_.get());
-    // Later: TfrmRenameParms.
+    frmRenameParms_ = new TfrmRenameParms(frmMain_.get());
 
     // An open help window must not keep the program running once the main
     // window has closed.
     frmGenHelp_->setAttribute(Qt::WA_QuitOnClose, false);
     frmGetString_->setAttribute(Qt::WA_QuitOnClose, false);
     frmPrescale_->setAttribute(Qt::WA_QuitOnClose, false);
+    frmRenameParms_->setAttribute(Qt::WA_QuitOnClose, false);
 
     frmMain_->SetDialogs(frmGetString_, frmGenHelp_.get());
+    frmMain_->SetPostProcDialogs({frmHistogram_, frmDDP_, frmUnsharpMask_});
     TfrmGetString* prompt = frmGetString_;
     frmMain_->Port().promptHandler = [prompt](const std::string& title, const std::string& text,
                                               const std::string& defaultText,
@@ -37,6 +45,8 @@ TVelmoraWindows::TVelmoraWindows() {
     };
     TfrmPrescale* prescale = frmPrescale_;
     frmMain_->Port().prescaleHandler = [prescale](const std::string& defaultText) { return prescale->Ask(defaultText); };
+    TfrmRenameParms* renameParms = frmRenameParms_;
+    frmMain_->Port().renameHandler = [renameParms] { return renameParms->Ask(); };
     TfrmMain* owner = frmMain_.get();
     frmMain_->Port().resultsHandler = [owner](const std::vector<std::pair<std::string, std::string>>& rows) {
         ShowResultsDialog(owner, rows);

@@ -8,6 +8,10 @@ class TfrmMain;
 class TfrmGetString;
 class TfrmGenHelp;
 class TfrmPrescale;
+class TfrmHistogram;
+class TfrmDDP;
+class TfrmUnsharpMask;
+class TfrmRenameParms;
 
 // The windows that live as long as the program. The main window comes
 // first, then each reusable dialog once, hidden until a command shows it.
@@ -22,6 +26,10 @@ public:
     TfrmGetString& frmGetString() { return *frmGetString_; }
     TfrmGenHelp& frmGenHelp() { return *frmGenHelp_; }
     TfrmPrescale& frmPrescale() { return *frmPrescale_; }
+    TfrmHistogram& frmHistogram() { return *frmHistogram_; }
+    TfrmDDP& frmDDP() { return *frmDDP_; }
+    TfrmUnsharpMask& frmUnsharpMask() { return *frmUnsharpMask_; }
+    TfrmRenameParms& frmRenameParms() { return *frmRenameParms_; }
 
 private:
     std::unique_ptr<TfrmMain> frmMain_;
@@ -29,8 +37,13 @@ private:
     TfrmGetString* frmGetString_ = nullptr;
     // A window of its own beside the main window.
     std::unique_ptr<TfrmGenHelp> frmGenHelp_;
-    // Owned by the main window.
+    // Owned by the main window, like the operation dialogs of "Process".
     TfrmPrescale* frmPrescale_ = nullptr;
+    TfrmHistogram* frmHistogram_ = nullptr;
+    TfrmDDP* frmDDP_ = nullptr;
+    TfrmUnsharpMask* frmUnsharpMask_ = nullptr;
+    // Owned by the main window; its values last as long as the program.
+    TfrmRenameParms* frmRenameParms_ = nullptr;
 };
 
 // The whole program: returns the exit status.

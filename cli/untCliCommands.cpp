@@ -5,6 +5,9 @@
 #include <new>
 
 #include "untCliCalibration.h"
+#include "untCliConvert.h"
+#include "untCliProcess.h"
+#include "untCliRepair.h"
 #include "untFileNames.h"
 #include "untMedian.h"
 
@@ -64,6 +67,10 @@ const std::vector<TCliCommand>& CliCommands() {
     static const std::vector<TCliCommand> commands = {
         CreateMedianCommand(), CreateFlatCommand(),  DarkSubtractCommand(),
         FlatFieldCommand(),    PrescaleCommand(),    FindHighLowCommand(),
+        ToFitsCliCommand(),    ToGrayscaleCliCommand(), RenameCliCommand(),
+        ResizeCommand(),       ErodeCommand(),       StripTopBottomCommand(),
+        StripSidesCommand(),   VerticalBarsCommand(), FixEdgesCommand(),
+        ProcessCommand(),
     };
     return commands;
 }

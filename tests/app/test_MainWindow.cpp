@@ -114,15 +114,15 @@ TEST_F(MainWindow, MenuTreeHasEveryItemInPlace) {
     std::string tree;
     for (QAction* top : w.MainMenu1()->actions()) tree += top->text().toStdString() + "[" + walk(top->menu()) + "]";
     EXPECT_EQ(tree,
-              "File[Create Median=Median1, Create Flat (Avg)=CreateFlatAvg1, Convert Files=[To FITS=Tograyscale1!, "
-              "To Grayscale=ToGrayscale2!, Rename=Rename1!, Erode=Erode1!, Strip Top and Bottom=StripTop161!, "
-              "Strip Sides=StripLeft1!, Vertical Bars=VerticalBars1!, Fix Edges=FixEdges1!], Dark Subtract=["
+              "File[Create Median=Median1, Create Flat (Avg)=CreateFlatAvg1, Convert Files=[To FITS=Tograyscale1, "
+              "To Grayscale=ToGrayscale2, Rename=Rename1, Erode=Erode1, Strip Top and Bottom=StripTop161, "
+              "Strip Sides=StripLeft1, Vertical Bars=VerticalBars1, Fix Edges=FixEdges1], Dark Subtract=["
               "Normal=Normal1, Compensate=Compensate1, Map Hot Pixels=MapHotPixels1, New Normal=NewNormal1, "
               "New Map=NewMap1], Prescale=[Auto (global)=AutoGlobal1, Auto (per file)=Auto1, Manual=Manual1, "
               "Wide=Wide1, Smart Wide=SmartWide1], Flat Field=FlatField1, -=N4, Find High and Low=FindHighandLow1, "
-              "Resize Frames=ResizeFrames1!, -=N2, Align and Stack=[Average=Average2!, Sum=Sum1!, Median=Median2!, "
+              "Resize Frames=ResizeFrames1, -=N2, Align and Stack=[Average=Average2!, Sum=Sum1!, Median=Median2!, "
               "Median Average=MedianAverage1!, Median Sum=MedianSum1!, Drizzle=Drizzle1~!, "
-              "Align WCMY=AlignWCMY1~!, fp Average=fpAverage1!], Process=Process1!, -=N3, Exit=Exit1]"
+              "Align WCMY=AlignWCMY1~!, fp Average=fpAverage1!], Process=Process1, -=N3, Exit=Exit1]"
               "Help[General Tips=GeneralTips1]");
 
     EXPECT_EQ(w.windowTitle(), "Velmora");
