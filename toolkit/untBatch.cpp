@@ -56,13 +56,11 @@ bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& 
             continue;
         }
         if (command.statusAfterRead) showProgress(path);
-        if (command.operation && !command.operation(record)) {
-            FreeBmpBuffers(record);
-            continue;
-        }
-        if (command.writeBack && WriteBmpFile(&record) != BMP_NO_ERROR)
+        const bool done = !command.operation || command.operation(record);
+        if (done && command.writeBack && WriteBmpFile(&record) != BMP_NO_ERROR)
             port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
         FreeBmpBuffers(record);
+        if (command.processAfterFile) port.ProcessMessages();
     }
     port.SetStatus("Idle");
     return true;

@@ -24,6 +24,9 @@ struct TPerFileCommand {
     unsigned options = ofAllowMultiSelect | ofFileMustExist;
     bool statusAfterRead = false;  // some commands show the path only once the file is read
     bool processMessages = true;   // others only redraw the status line
+    // A few let messages through only once a file they could read is done,
+    // instead of with the status line.
+    bool processAfterFile = false;
     bool idleOnCancel = true;      // a few leave the status line alone on Cancel
     bool writeBack = true;         // a command that only reads (measurements) writes nothing
     // Runs once the files are chosen, before the first is read: the place for
