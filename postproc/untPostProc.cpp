@@ -33,7 +33,15 @@ QLabel* AddLabel(QWidget* parent, const QString& caption, int x, int y) {
     return label;
 }
 
+TPostProcDialogs DialogsOf(QWidget* owner) {
+    if (!owner) return {};
+    return {owner->findChild<TfrmHistogram*>(), owner->findChild<TfrmDDP*>(), owner->findChild<TfrmUnsharpMask*>()};
+}
+
 }  // namespace
+
+TfrmPostProc::TfrmPostProc(QWidget* owner, TfrmImage* ImageWindow, int32_t* ActionCode)
+    : TfrmPostProc(owner, ImageWindow, ActionCode, DialogsOf(owner)) {}
 
 TfrmPostProc::TfrmPostProc(QWidget* owner, TfrmImage* ImageWindow, int32_t* ActionCode,
                            const TPostProcDialogs& dialogs)

@@ -33,6 +33,9 @@ public:
     // ActionCode, owned by the caller, becomes 1 on "Save this image" and 2
     // on "Done"; the close box leaves it alone.
     TfrmPostProc(QWidget* owner, TfrmImage* ImageWindow, int32_t* ActionCode, const TPostProcDialogs& dialogs);
+    // With the operation dialogs the owner holds (the main window holds the
+    // program's three).
+    TfrmPostProc(QWidget* owner, TfrmImage* ImageWindow, int32_t* ActionCode);
 
     QLabel* Label1 = nullptr;  // "Save this image"
     QPushButton* btnSave = nullptr;

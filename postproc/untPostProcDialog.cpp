@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <cstring>
 #include <stdexcept>
@@ -81,9 +82,22 @@ QSpinBox* TPostProcDialog::AddSpinner(const QString& caption, const QString& fie
 }
 
 void TPostProcDialog::ShowModal() {
-    FormShow();
+    failure_ = nullptr;
     exec();
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+void TPostProcDialog::showEvent(QShowEvent* event) {
+    // A shown dialog must never offer the work and result of an earlier picture.
+    if (!event->spontaneous()) {
+        try {
+            FormShow();
+        } catch (...) {
+            failure_ = std::current_exception();
+            QMetaObject::invokeMethod(this, &TPostProcDialog::btnCancelClick, Qt::QueuedConnection);
+        }
+    }
+    QDialog::showEvent(event);
 }
 
 void TPostProcDialog::FormShow() {

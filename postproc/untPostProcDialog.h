@@ -34,9 +34,10 @@ public:
     QPushButton* btnCancel = nullptr;
     QPushButton* btnHelp = nullptr;
 
-    // The show step, then the dialog runs modally. An error inside Calculate
-    // closes the dialog unaccepted and is thrown from here, so it ends the
-    // command like any other.
+    // Runs the dialog modally. The show step runs whenever the dialog is
+    // shown, by this or by exec(). An error in it or inside Calculate closes
+    // the dialog unaccepted and is thrown from here, so it ends the command
+    // like any other.
     void ShowModal();
 
     void FormShow();
@@ -63,6 +64,8 @@ protected:
                          int max, int x, int y, QLineEdit** field);
     // Sets the spinners to the dialog's defaults.
     virtual void ResetSpinners() = 0;
+
+    void showEvent(QShowEvent* event) override;
 
 private:
     void DrawPane(QLabel* pane, TBitmap& paneBitmap, const TRect& rect, const TBitmap& picture);

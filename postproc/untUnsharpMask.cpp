@@ -1,5 +1,6 @@
 #include "untUnsharpMask.h"
 
+#include <QLineEdit>
 #include <QSpinBox>
 
 TfrmUnsharpMask::TfrmUnsharpMask(QWidget* parent) : TPostProcDialog(parent, true, true) {
@@ -13,6 +14,8 @@ TfrmUnsharpMask::TfrmUnsharpMask(QWidget* parent) : TPostProcDialog(parent, true
                                 QStringLiteral("UpDownAperture"), 1, 5, 8, 262, &edAperture);
     UpDownIntensity = AddSpinner(QStringLiteral("Intensity"), QStringLiteral("edIntensity"),
                                  QStringLiteral("UpDownIntensity"), 1, 100, 96, 262, &edIntensity);
+    if (edAperture) connect(edAperture, &QLineEdit::textChanged, this, &TfrmUnsharpMask::edApertureChange);
+    if (edIntensity) connect(edIntensity, &QLineEdit::textChanged, this, &TfrmUnsharpMask::edIntensityChange);
     ResetSpinners();
 }
 

@@ -16,6 +16,10 @@ public:
 
     TPostOperation Operation() const override;
 
+    // The fields' change handlers: the values are read when Calculate runs.
+    void edApertureChange() {}
+    void edIntensityChange() {}
+
 protected:
     void ResetSpinners() override;
 };
