@@ -1,4 +1,5 @@
-// The help viewer and the help files we ship.
+// The help viewer, the help files we ship, and the rich-text reader they go
+// through, on small hand-written snippets and on broken input.
 #include "untGenHelp.h"
 #include "untRichText.h"
 
@@ -6,8 +7,11 @@
 
 #include <QCoreApplication>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+
+#include <random>
 
 // Failure messages show the text, not its UTF-16 units.
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -17,9 +21,19 @@ namespace {
 const QString kNotFound = "Help files not found in program directory.";
 const QString kDataDir = QString(VELMORA_DATA_DIR) + "/";
 
+// The character format at the first occurrence of `text`.
+QTextCharFormat FormatAt(QTextDocument& doc, const QString& text) {
+    QTextCursor c = doc.find(text);
+    EXPECT_FALSE(c.isNull()) << text.toStdString();
+    return c.charFormat();
+}
+
+bool Load(const QByteArray& rtf, QTextDocument& doc) { return LoadRichText(rtf, &doc); }
+
 }  // namespace
 
-TEST(GenHelp, SwitchingTopicsReplacesTextAndCaptionInTheSameWindow) {
+TEST(GenHelp, TopicsReplaceTextAndCaptionInTheSameWindowAndAMissingFileAddsALine) {
+    vt::TempDir empty;
     TfrmGenHelp help;
     EXPECT_EQ(help.windowTitle(), QString("Stacking Help"));
     EXPECT_EQ(help.helpFolder, QCoreApplication::applicationDirPath() + "/");
@@ -29,34 +43,25 @@ TEST(GenHelp, SwitchingTopicsReplacesTextAndCaptionInTheSameWindow) {
     EXPECT_FALSE(help.isModal());
     EXPECT_EQ(help.windowTitle(), QString("General Usage Notes"));
     EXPECT_TRUE(help.RichEdit1->toPlainText().contains("Create Median"));
+    help.ShowHelpTopic("Other", 42);
+    EXPECT_TRUE(help.RichEdit1->toPlainText().contains("No help for this topic"));
 
     help.ShowHelpTopic("Stacking Images", 1);
     EXPECT_EQ(help.windowTitle(), QString("Stacking Images"));
-    EXPECT_TRUE(help.RichEdit1->toPlainText().contains("Auto Register All"));
-    EXPECT_FALSE(help.RichEdit1->toPlainText().contains("Create Median"));
-
-    help.ShowHelpTopic("Other", 42);
-    EXPECT_TRUE(help.RichEdit1->toPlainText().contains("No help for this topic"));
-}
-
-TEST(GenHelp, MissingFilesAppendTheLineOncePerAttemptBelowWhatWasShown) {
-    vt::TempDir empty;
-    TfrmGenHelp help;
-    help.helpFolder = kDataDir;
-    help.ShowHelpTopic("Stacking Images", 1);
     const QString before = help.RichEdit1->toPlainText();
+    EXPECT_TRUE(before.contains("Auto Register All") && !before.contains("Create Median"));
+    // Each attempt appends the line below what was shown, in plain text rather
+    // than in the format the help file ended with.
     help.helpFolder = QString::fromStdString(empty.path()) + "/";
     help.ShowHelpTopic("General Usage Notes", 0);
-    EXPECT_TRUE(help.isVisible());
     EXPECT_EQ(help.windowTitle(), QString("General Usage Notes"));
     EXPECT_EQ(help.RichEdit1->toPlainText(), before + "\n" + kNotFound);
-    // The line is plain text, not in the format the help file ended with.
     EXPECT_EQ(help.RichEdit1->document()->lastBlock().charFormat().fontWeight(), QFont::Normal);
     help.ShowHelpTopic("Stacking Images", 1);
     EXPECT_EQ(help.RichEdit1->toPlainText(), before + "\n" + kNotFound + "\n" + kNotFound);
 }
 
-TEST(GenHelp, EveryShippedHelpFileReadsCleanly) {
+TEST(RichText, ShippedFilesReadCleanlyAndWhatIsNotRichTextLeavesTheDocument) {
     for (const char* name : {"VelmoraQCAboutv3.rtf", "VM3ALIGN.RTF", "VM3NOHELP.rtf"}) {
         QTextDocument doc;
         ASSERT_TRUE(LoadRichTextFile(kDataDir + name, &doc)) << name;
@@ -64,5 +69,69 @@ TEST(GenHelp, EveryShippedHelpFileReadsCleanly) {
         // Markup that leaked into the text means a typing error in the file.
         EXPECT_FALSE(text.contains('\\') || text.contains('{') || text.contains('}')) << name;
         EXPECT_FALSE(text.contains(QChar(0xFFFD))) << name;
+    }
+    QTextDocument doc;
+    doc.setPlainText("keep");
+    for (const char* text : {"", "plain words", "{\\rt"}) EXPECT_FALSE(Load(text, doc)) << text;
+    EXPECT_FALSE(LoadRichTextFile("/nonexistent/help.rtf", &doc));
+    EXPECT_EQ(doc.toPlainText(), QString("keep"));
+}
+
+TEST(RichText, FormattingRunsGroupsAndParagraphs) {
+    QTextDocument doc;
+    ASSERT_TRUE(Load("{\\rtf1 plain {\\b bold} {\\i it}\\par \\ul under\\ulnone  back\\line x\\tab y\\par"
+                     "\\pard\\qc\\li720\\fs40 big\\plain  reset\\par{\\pard\\qr right\\par}\\qj just\\par}", doc));
+    // \line breaks the line inside its paragraph; the trailing \par leaves no empty block.
+    EXPECT_TRUE(doc.toRawText().startsWith(QString("plain bold it") + QChar::ParagraphSeparator + "under back" +
+                                           QChar::LineSeparator + "x\ty" + QChar::ParagraphSeparator));
+    ASSERT_EQ(doc.blockCount(), 5);
+    EXPECT_EQ(FormatAt(doc, "bold").fontWeight(), QFont::Bold);
+    EXPECT_TRUE(FormatAt(doc, "it").fontItalic());
+    EXPECT_TRUE(FormatAt(doc, "under").fontUnderline());
+    EXPECT_FALSE(FormatAt(doc, "back").fontUnderline());
+    EXPECT_DOUBLE_EQ(FormatAt(doc, "big").fontPointSize(), 20.0);  // half-points
+    EXPECT_FALSE(FormatAt(doc, "reset").hasProperty(QTextFormat::FontPointSize));
+    const QTextBlockFormat centre = doc.findBlockByNumber(2).blockFormat();
+    EXPECT_EQ(centre.alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_NEAR(centre.leftMargin(), 48, 1);  // 720 twips: half an inch
+    // The group's \pard\qr ended with the group.
+    EXPECT_EQ(doc.findBlockByNumber(4).blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
+}
+
+TEST(RichText, EscapesUnicodeAndSkippedDestinations) {
+    QTextDocument doc;
+    ASSERT_TRUE(Load("{\\rtf1\\uc1 caf\\'e9 \\u8212? \\{x\\} a\\\\b \\'93q\\'94 \\'80"
+                     "{\\uc2\\u233xy}z\\u-3913?\\emdash\\~!}", doc));
+    EXPECT_EQ(doc.toRawText(),
+              QString::fromUtf8("café — {x} a\\b “q” €éz") + QChar(0xF0B7) + QChar(0x2014) + QChar(0xA0) + "!");
+    ASSERT_TRUE(Load("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl;\\red0\\green0\\blue0;}"
+                     "{\\stylesheet{\\s0 Normal;}}{\\info{\\title Secret}{\\author Me}}"
+                     "{\\*\\generator Writer;}{\\pict\\bin3 }{}}{\\lang1033\\loch Body}"
+                     "{\\field{\\*\\fldinst HYPERLINK x}{\\fldrslt  link}}}trailing", doc));
+    EXPECT_EQ(doc.toPlainText(), QString("Body link"));
+}
+
+// Nothing here checks output but the nesting's: the reader must come back
+// (no crash, no endless loop, no read past the end) and the sanitizer build
+// watches the memory.
+TEST(RichText, SurvivesMalformedInput) {
+    for (const char* text : {"{\\rtf1\\", "{\\rtf1\\'4", "{\\rtf1}}}}}x", "{\\rtf1\\u-", "{\\rtf1\\bin-5 abc}",
+                             "{\\rtf1\\uc99999999999999\\u65}", "{\\rtf1\\bin99999999999 abc}",
+                             "{\\rtf1\\fs99999999999999999999 \\li-99999999999999999999 \\u99999999999 x}"}) {
+        QTextDocument doc;
+        EXPECT_TRUE(Load(text, doc)) << text;
+    }
+    QTextDocument deep;
+    EXPECT_TRUE(Load("{\\rtf1" + QByteArray(100000, '{') + "x" + QByteArray(100000, '}'), deep));
+    EXPECT_EQ(deep.toPlainText(), QString("x"));
+
+    const char* const pieces[] = {"{", "}", "\\", "\\b0", "\\par", "\\'e", "\\u", "\\uc2", "-", "12",
+                                  " ", "x", "\\*", "\\fonttbl", "\\bin", "\\pard", "\\fs", "\\\n", "\xff"};
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 100; ++round) {
+        QByteArray text("{\\rtf1");
+        for (int k = static_cast<int>(rng() % 200); k > 0; --k) text.append(pieces[rng() % std::size(pieces)]);
+        QTextDocument doc;
+        EXPECT_TRUE(Load(text, doc));
     }
 }

@@ -1,5 +1,6 @@
 // "Create Flat (Avg)": the truncated-mean kernel against the double rule, and
-// the command end to end through the scripted port.
+// the command end to end through the scripted port. Its refusals share the
+// table of "Create Median", which runs the same way.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -68,33 +69,4 @@ TEST(CreateFlat, AveragesTheFramesIntoANewFileWithTheFirstFramesPalette) {
     EXPECT_EQ(r.Pixels(r.dir.file("flat.bmp"), &entry, 10), (Bytes{10, 85}));
     EXPECT_EQ(entry.rgbRed, 245);
     EXPECT_EQ(r.dir.entries().size(), 3u);  // the inputs are not changed, nothing else is left
-}
-
-TEST(CreateFlat, RefusalsAndQuietEndingsWriteNothing) {
-    const Texts refused = {"Loading input files...", "Validating input files...", "Cleaning up...", "Idle"};
-    const struct {
-        std::vector<int> depths;  // of the frames, as Session::Frames takes them
-        std::string message;      // empty: none
-        Texts statuses;
-        bool cancelSave = false;
-    } cases[] = {
-        {{8, 8, 0}, "All files must be the same size", refused},
-        {{8, 24}, "256 color or monochrome bitmaps are reguired.", refused},
-        {{1, 8}, "f0.bmp has 1 bit per pixel: only 8-bit frames can be averaged into a flat.", refused},
-        {{8}, "", {"Idle"}},
-        {{8, 8}, "", {"Loading input files...", "Validating input files...", "Creating flat ...", "", "Cleaning up...",
-                      "Idle"}, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.depths));
-        Session r;
-        r.port.AnswerOpen(r.Frames(c.depths));
-        if (c.cancelSave) r.port.CancelSave();
-        CreateFlatAvg(r.state, r.port);
-        const std::string path = c.message[0] == 'f' ? r.dir.path() + "/" : "";
-        EXPECT_EQ(r.Messages(), c.message.empty() ? Texts{} : Texts{"Error: " + path + c.message});
-        EXPECT_EQ(r.port.statuses, c.statuses);
-        EXPECT_TRUE(r.state.FrameList.empty());
-        EXPECT_EQ(r.dir.entries().size(), c.depths.size());
-    }
 }

@@ -28,11 +28,6 @@ TEST(CliRepair, OptionsReachTheCommandsAndBadValuesAreUsageErrors) {
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.output.find("must be"), npos) << args << r.output;
     }
-    for (const char* command : {"strip-top-bottom", "strip-sides"}) {
-        const auto r = Cli(std::string(command) + " a.bmp", dir.path());
-        EXPECT_EQ(r.status, 1) << command;
-        EXPECT_EQ(r.output, "Error: Improper file type: a.bmp\n") << command;
-    }
     EXPECT_EQ(Snapshot(dir), before);
 }
 

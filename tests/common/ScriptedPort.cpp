@@ -32,7 +32,8 @@ TMsgResult ScriptedPort::MessageBox(const std::string& text, const std::string& 
 }
 
 std::optional<std::string> ScriptedPort::GetString(const std::string& title, const std::string& prompt,
-                                                   const std::string&, bool) {
+                                                   const std::string& defaultText, bool digitsOnly) {
+    prompts.push_back(title + "|" + prompt + "|" + defaultText + "|" + (digitsOnly ? "digits" : "text"));
     if (stringAnswers.empty()) {
         ADD_FAILURE() << "unanswered prompt: " << title << ": " << prompt;
         return std::nullopt;

@@ -75,6 +75,7 @@ public:
     std::deque<std::string> prescaleAnswers;
     std::deque<TRenameParms> renameAnswers;
     int renameAsked = 0;  // times the rename dialog was shown
+    std::vector<std::string> prompts;  // each prompt shown, as "title|prompt|default|digits" (or "|text")
     long processMessagesCalls = 0;
 
     std::deque<TMsgResult> messageAnswers;

@@ -10,20 +10,16 @@ using namespace vc;
 
 namespace {
 
-// One-byte files holding their index; renaming never reads them.
-Texts Touch(const vt::TempDir& dir, const Texts& names) {
+// One-byte files holding their index (renaming never reads them), and
+// count more named f0.bmp, f1.bmp ...
+Texts Touch(const vt::TempDir& dir, Texts names, int count = 0) {
+    for (int i = 0; i < count; ++i) names.push_back("f" + std::to_string(i) + ".bmp");
     Texts paths;
     for (const auto& n : names) {
         vt::WriteBytes(dir.file(n), Bytes{uint8_t(paths.size())});
         paths.push_back(dir.file(n));
     }
     return paths;
-}
-
-Texts Numbered(int count) {
-    Texts names;
-    for (int i = 0; i < count; ++i) names.push_back("f" + std::to_string(i) + ".bmp");
-    return names;
 }
 
 }  // namespace
@@ -41,14 +37,10 @@ TEST(Rename, GivesRootNumberAndTheFileNamesOwnExtension) {
     EXPECT_EQ(vt::ReadBytes(s.dir.file("m42.2024/m422.v2.bmp")), Bytes{1});
     EXPECT_EQ(vt::ReadBytes(s.dir.file("m42.2024/m423")), Bytes{2});
 
+    EXPECT_EQ(RenameNumber(11, 12, true), "12");
+    EXPECT_EQ(RenameNumber(0, 12, true), "01");
     EXPECT_EQ(RenameNumber(0, 150, true), "001");
     EXPECT_EQ(RenameNumber(0, 9, true), "1");
-    Session padded;  // twelve files, an empty root
-    padded.port.AnswerOpen(Touch(padded.dir, Numbered(12)));
-    padded.port.AnswerRename("", true);
-    RenameFiles(padded.state, padded.port);
-    EXPECT_EQ(padded.dir.entries().front(), "01.bmp");
-    EXPECT_EQ(vt::ReadBytes(padded.dir.file("12.bmp")), Bytes{11});
 }
 
 TEST(Rename, ATakenNameOrARefusedRenameIsReportedAndTheBatchGoesOn) {
@@ -74,7 +66,7 @@ TEST(Rename, ATakenNameOrARefusedRenameIsReportedAndTheBatchGoesOn) {
 
 TEST(Rename, PaddedWithAThousandFilesIsRefusedBeforeAnyRename) {
     Session s;
-    const Texts files = Touch(s.dir, Numbered(1000));
+    const Texts files = Touch(s.dir, {}, 1000);
     const Texts before = s.dir.entries();
     s.port.AnswerOpen(files);
     s.port.AnswerRename("m", true);
@@ -83,9 +75,9 @@ TEST(Rename, PaddedWithAThousandFilesIsRefusedBeforeAnyRename) {
     EXPECT_EQ(s.port.statuses, Texts{"Renaming " + files[0]});  // not set back to "Idle"
     EXPECT_EQ(s.dir.entries(), before);
 
-    Session cancelled;  // Cancel: no dialog, no status
-    cancelled.port.CancelOpen();
-    RenameFiles(cancelled.state, cancelled.port);
-    EXPECT_EQ(cancelled.port.renameAsked, 0);
-    EXPECT_TRUE(cancelled.port.statuses.empty());
+    s.port.statuses.clear();  // Cancel: no dialog, no status
+    s.port.CancelOpen();
+    RenameFiles(s.state, s.port);
+    EXPECT_EQ(s.port.renameAsked, 1);
+    EXPECT_TRUE(s.port.statuses.empty());
 }

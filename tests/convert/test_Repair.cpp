@@ -9,27 +9,18 @@ using namespace vc;
 
 namespace {
 
-// Records each prompt as "title|prompt|default|digits" before answering it.
-struct PromptPort : vt::ScriptedPort {
-    Texts prompts;
-    std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
-                                         const std::string& defaultText, bool digitsOnly) override {
-        prompts.push_back(title + "|" + prompt + "|" + defaultText + "|" + (digitsOnly ? "digits" : "text"));
-        return ScriptedPort::GetString(title, prompt, defaultText, digitsOnly);
-    }
-    Texts Shown() const {
-        Texts t;
-        for (const auto& m : messages) t.push_back(m.title + ": " + TrimmedText(m.text));
-        return t;
-    }
-    static std::string TrimmedText(const std::string& s) { return s.substr(0, s.find_last_not_of(' ') + 1); }
-};
+// Every message as "title: text", without the texts' padding blanks.
+Texts Shown(const vt::ScriptedPort& port) {
+    Texts t;
+    for (const auto& m : port.messages) t.push_back(m.title + ": " + m.text.substr(0, m.text.find_last_not_of(' ') + 1));
+    return t;
+}
 
 }  // namespace
 
 TEST(RepairCommands, ResizeAsksOnceThenEnlargesEachFrameOrRefusesIt) {
     Session s;
-    PromptPort port;
+    vt::ScriptedPort& port = s.port;
     vt::WriteBytes(s.dir.file("junk.bmp"), Bytes(30, 'x'));
     const Texts files{s.Frame("a.bmp", 2, {1, 2, 3, 4}), s.dir.file("junk.bmp"), s.Frame("c.bmp", 1, {7, 8, 9}, 24)};
     port.AnswerOpen(files);
@@ -37,32 +28,26 @@ TEST(RepairCommands, ResizeAsksOnceThenEnlargesEachFrameOrRefusesIt) {
     ResizeFrames(s.state, port);
     EXPECT_EQ(port.prompts, Texts{"Scale Factor|Enter a scale factor (1..n) 1 = none|2|digits"});
     EXPECT_EQ(port.statuses, (Texts{"Resizing " + files[0], "Resizing " + files[1], "Resizing " + files[2], "Idle"}));
-    EXPECT_EQ(port.Shown(), Texts{"Error: File error"});
     EXPECT_EQ(port.processMessagesCalls, 3);
     EXPECT_EQ(s.Pixels(files[0]), (Bytes{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}));
     EXPECT_EQ(s.Pixels(files[2]), (Bytes{7, 8, 9, 7, 8, 9, 7, 8, 9, 7, 8, 9}));
 
-    // 0, a cancelled prompt, and a factor no frame can take change no file.
+    // 0 is refused before any file; a factor no frame can take, frame by frame.
     const auto before = vt::ReadBytes(files[0]);
-    port.statuses.clear();
     port.AnswerOpen(files);
     port.AnswerString("0");
     ResizeFrames(s.state, port);
-    port.AnswerOpen(files);
-    port.AnswerString(std::nullopt);
-    ResizeFrames(s.state, port);
-    EXPECT_EQ(port.statuses, Texts{});
     port.AnswerOpen({files[0], files[2]});
     port.AnswerString("2000000000");
     ResizeFrames(s.state, port);
-    EXPECT_EQ(port.Shown(), (Texts{"Error: File error", "Error: The scale factor must be 1 or more.",
+    EXPECT_EQ(Shown(port), (Texts{"Error: File error", "Error: The scale factor must be 1 or more.",
                                    "Error: Memory allocation failed", "Error: Memory allocation failed"}));
     EXPECT_EQ(vt::ReadBytes(files[0]), before);
 }
 
 TEST(RepairCommands, ErodeAsksPassesAndThresholdAndOnlyRedrawsTheStatus) {
     Session s;
-    PromptPort port;
+    vt::ScriptedPort& port = s.port;
     const std::string hot = s.Frame("hot.bmp", 3, {30, 30, 30, 30, 45, 30, 30, 30, 30});
     port.AnswerOpen({hot});
     port.AnswerString("1");
@@ -77,7 +62,7 @@ TEST(RepairCommands, ErodeAsksPassesAndThresholdAndOnlyRedrawsTheStatus) {
 
 TEST(RepairCommands, StripCommandsReportRefusedFramesAndFailedWrites) {
     Session s;
-    PromptPort port;
+    vt::ScriptedPort& port = s.port;
     const std::string small = s.Frame("small.bmp", 20, Bytes(20 * 20, 9)),
                       large = s.Frame("large.bmp", 64, Bytes(64 * 64, 9));
     const auto smallBytes = vt::ReadBytes(small), largeBytes = vt::ReadBytes(large);
@@ -94,7 +79,7 @@ TEST(RepairCommands, StripCommandsReportRefusedFramesAndFailedWrites) {
         FixEdges(s.state, port);
     });
     if (!limited) GTEST_SKIP() << "the file size limit cannot be lowered here";
-    EXPECT_EQ(port.Shown(), (Texts{"Error: Improper file type", "Error: Improper file type", "Error: File error",
+    EXPECT_EQ(Shown(port), (Texts{"Error: Improper file type", "Error: Improper file type", "Error: File error",
                                    "Error: File error"}));
     EXPECT_EQ(port.processMessagesCalls, 0);
     EXPECT_EQ(vt::ReadBytes(small), smallBytes);

@@ -45,9 +45,9 @@ std::vector<TSuiteFile> LoadManifest() {
     return files;
 }
 
-// What this codec makes of a suite file, from the file's header.
+// What this codec makes of a suite file, from the file's header: other depths
+// (OS/2 v1 headers land here too) and run-length encoding are refused.
 uint32_t ExpectedCode(const TSuiteFile& f) {
-    // Other depths (OS/2 v1 headers land here too) and run-length encoding are refused, not decoded.
     if ((f.bitCount != 8 && f.bitCount != 24) || f.compression != 0) return BMP_IMPROPER_TYPE;
     return f.file == "b/reallybig.bmp" ? BMP_FILE_ERROR : BMP_NO_ERROR;  // 3,000,000 x 2,000,000 in 24 KB
 }
@@ -60,6 +60,7 @@ struct TFrame {
 class BmpSuiteFile : public testing::TestWithParam<TSuiteFile> {};
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(BmpSuiteFile);
 
+// A manifest that fails to parse would otherwise pass by running nothing.
 TEST(BmpSuite, ManifestIsComplete) {
     VT_REQUIRE_TESTDATA();
     EXPECT_EQ(LoadManifest().size(), 90u);
@@ -90,11 +91,10 @@ TEST_P(BmpSuiteFile, ReadsExactlyOrRefusesCleanly) {
         EXPECT_TRUE(!f.r.fileHeader && !f.r.infoHeader && !f.r.palette && !f.r.pixels);
         return;
     }
-    // Copies: gtest cannot bind references to the packed header's fields.
     EXPECT_EQ(int(f.r.infoHeader->biWidth), s.width);
     EXPECT_EQ(int(f.r.infoHeader->biHeight), std::abs(s.height));
     if (s.ref.empty()) return;
-    // Every reference is a binary PGM or PPM: three header lines ("P5" or "P6", "width height", "255"), then samples.
+    // Every reference is a binary PGM or PPM: three header lines, then samples.
     std::vector<uint8_t> ref = vt::ReadBytes(suite + s.ref);
     size_t at = 0;
     for (int lines = 0; lines < 3 && at < ref.size(); ++at) lines += ref[at] == '\n';

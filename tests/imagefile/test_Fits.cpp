@@ -1,44 +1,27 @@
 // The FITS writer: bytes of tiny frames worked out by hand, the header's
 // fixed columns, the name rule, refusals, and fitsverify's verdict.
-#include <signal.h>
-#include <sys/resource.h>
-
-#include <string>
-#include <utility>
-#include <vector>
-
-#include "TestFiles.h"
+#include "../calibration/CalibrationSession.h"
 #include "untFits.h"
+
+using namespace vc;
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-struct TFrame {
-    BmpRecord* r = nullptr;
+// As "To FITS" calls the writer: prepare, write only if that worked, release.
+uint32_t WriteAsFits(BmpRecord& bmp, const std::string& name) {
+    bmp.fileName = name;
     FitsRecord fits;
-    TFrame(int w, int h, int bpp, const Bytes& px, const std::string& name) {
-        EXPECT_EQ(CreateBmpRecord(r, w, h, bpp), BMP_NO_ERROR);
-        std::copy(px.begin(), px.end(), r->pixels);
-        r->fileName = name;
-    }
-    ~TFrame() {
-        FreeFitsRecord(&fits);
-        FreeBmpBuffers(r);
-        delete r;
-    }
-    uint32_t Write() {
-        const uint32_t code = PrepareFits(r, &fits);
-        return code != BMP_NO_ERROR ? code : WriteFits(&fits);
-    }
-};
+    uint32_t code = PrepareFits(&bmp, &fits);
+    if (code == BMP_NO_ERROR) code = WriteFits(&fits);
+    FreeFitsRecord(&fits);
+    return code;
+}
 
 }  // namespace
 
 TEST(Fits, SmallFramesGiveTheirBytesAndPassFitsverify) {
     vt::TempDir dir;
-    TFrame t(3, 2, 1, {1, 2, 3, 4, 5, 6}, dir.file("f.bmp"));
-    ASSERT_EQ(t.Write(), BMP_NO_ERROR);
+    ASSERT_EQ(WriteAsFits(*MakeRecord(3, 2, {1, 2, 3, 4, 5, 6}), dir.file("f.bmp")), BMP_NO_ERROR);
     const Bytes f = vt::ReadBytes(dir.file("f.fts"));
     ASSERT_EQ(f.size(), 5760u);
     Bytes expected = {0, 4, 0, 5, 0, 6, 0, 1, 0, 2, 0, 3};  // bottom row first
@@ -52,8 +35,7 @@ TEST(Fits, SmallFramesGiveTheirBytesAndPassFitsverify) {
         EXPECT_EQ(f, vt::ReadBytes(vt::TestDataDir() + "/fits/layout_3x2.fts"));
     }
 
-    TFrame wide(320, 240, 1, Bytes(320 * 240, 255), dir.file("w.bmp"));
-    ASSERT_EQ(wide.Write(), BMP_NO_ERROR);
+    ASSERT_EQ(WriteAsFits(*MakeRecord(320, 240, Bytes(320 * 240, 255)), dir.file("w.bmp")), BMP_NO_ERROR);
     const Bytes w = vt::ReadBytes(dir.file("w.fts"));
     EXPECT_EQ(w.size(), 55u * 2880);
     EXPECT_EQ(std::string(w.begin() + 240, w.begin() + 271), "NAXIS1  =                  320 ");
@@ -70,30 +52,22 @@ TEST(Fits, NameComesFromTheFileNameAndFailuresLeaveNoFile) {
     EXPECT_EQ(FitsFileName("/d/m42.2024/frame"), "/d/m42.2024/frame.fts");
 
     vt::TempDir dir;
-    TFrame colour(2, 1, 3, {1, 2, 3, 4, 5, 6}, dir.file("c.bmp"));
-    EXPECT_EQ(colour.Write(), BMP_IMPROPER_TYPE);
-    EXPECT_EQ(colour.r->status, BMP_IMPROPER_TYPE);
-    uint8_t* const pixels = std::exchange(colour.r->pixels, nullptr);
-    EXPECT_EQ(PrepareFits(colour.r, &colour.fits), BMP_BAD_POINTER);
-    colour.r->pixels = pixels;
-    TFrame lost(1, 1, 1, {1}, dir.file("no/such/folder/g.bmp"));
-    EXPECT_EQ(lost.Write(), BMP_FILE_ERROR);
+    const Record colour = MakeRecord(2, 1, {1, 2, 3, 4, 5, 6}, 3);
+    EXPECT_EQ(WriteAsFits(*colour, dir.file("c.bmp")), BMP_IMPROPER_TYPE);
+    EXPECT_EQ(colour->status, BMP_IMPROPER_TYPE);
+    BmpRecord empty;
+    EXPECT_EQ(WriteAsFits(empty, dir.file("e.bmp")), BMP_BAD_POINTER);
+    const Record big = MakeRecord(100, 100, Bytes(10000, 7));
+    EXPECT_EQ(WriteAsFits(*big, dir.file("no/such/folder/g.bmp")), BMP_FILE_ERROR);
     EXPECT_TRUE(dir.entries().empty());
 
-    // A write that fails part-way (no file may grow past 4 KB) is reported,
-    // and the FITS file written before stays as it was.
-    TFrame big(100, 100, 1, Bytes(10000, 7), dir.file("big.bmp"));
+    // A write that fails part-way is reported, and the FITS file written
+    // before stays as it was.
     vt::WriteBytes(dir.file("big.fts"), {'o', 'l', 'd'});
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const rlimit lower{4096, old.rlim_max};
-    const sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
-    if (setrlimit(RLIMIT_FSIZE, &lower) == 0) {
-        const uint32_t code = big.Write();
-        setrlimit(RLIMIT_FSIZE, &old);
-        EXPECT_EQ(code, BMP_FILE_ERROR);
-        EXPECT_EQ(vt::ReadBytes(dir.file("big.fts")), (Bytes{'o', 'l', 'd'}));
-        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"big.fts"}));
-    }
-    signal(SIGXFSZ, oldHandler);
+    uint32_t code = BMP_NO_ERROR;
+    if (!WithSmallFileLimit([&] { code = WriteAsFits(*big, dir.file("big.bmp")); }))
+        GTEST_SKIP() << "the file size limit cannot be lowered here";
+    EXPECT_EQ(code, BMP_FILE_ERROR);
+    EXPECT_EQ(vt::ReadBytes(dir.file("big.fts")), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(dir.entries(), Texts{"big.fts"});
 }

@@ -1,18 +1,14 @@
 // A frame on disk is replaced only by a complete new file: a failure leaves
 // the old bytes and no stray file behind.
 #include <grp.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <functional>
-#include <memory>
 
-#include "TestFiles.h"
-#include "untBmpUtil.h"
+#include "../calibration/CalibrationSession.h"
 #include "untSafeFile.h"
 
 namespace {
@@ -47,23 +43,11 @@ TEST(SafeFile, AFailedWriteLeavesTheOriginalByteIdenticalAndNoStrayFile) {
     vt::WriteBytes(path, kOld);
     BmpRecord* made = nullptr;
     ASSERT_EQ(CreateBmpRecord(made, 1000, 20, 3), BMP_NO_ERROR);  // 60,054 bytes once written
-    const std::unique_ptr<BmpRecord, void (*)(BmpRecord*)> r(made, [](BmpRecord* p) {
-        FreeBmpBuffers(p);
-        delete p;
-    });
+    const vc::Record r(made);
     r->fileName = path;
-
-    // No file may grow past 4 KB for a moment, so the write really fails part-way (EFBIG, not a signal).
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const rlimit lower{4096, old.rlim_max};
-    const sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
-    const bool limited = setrlimit(RLIMIT_FSIZE, &lower) == 0;
-    const uint32_t status = limited ? WriteBmpFile(r.get()) : BMP_NO_ERROR;
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, oldHandler);
-    if (!limited) GTEST_SKIP() << "cannot lower the file size limit";
-
+    uint32_t status = BMP_NO_ERROR;
+    if (!vc::WithSmallFileLimit([&] { status = WriteBmpFile(r.get()); }))
+        GTEST_SKIP() << "cannot lower the file size limit";
     EXPECT_EQ(status, BMP_FILE_ERROR);
     EXPECT_EQ(r->status, BMP_FILE_ERROR);
     EXPECT_EQ(vt::ReadBytes(path), kOld);

@@ -1,37 +1,36 @@
 // One operation as "Calculate" then "Ok" run it, and the preview size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "untImgProc.h"
 #include "untPostOps.h"
 
+namespace {
+
+std::vector<uint8_t> Row(const TBitmap& b, int y) { return {b.ScanLine(y), b.ScanLine(y) + b.RowBytes()}; }
+
+}  // namespace
+
 TEST(PreviewRect, DividesTheSizeUntilTheWidthFits) {
-    auto right = [](int w, int h) { const TRect r = PreviewRect(w, h); return std::pair{r.Right, r.Bottom}; };
-    EXPECT_EQ(right(640, 480), (std::pair{319, 239}));
-    EXPECT_EQ(right(700, 300), (std::pair{232, 99}));  // 350 at k = 2 is still too wide
-    EXPECT_EQ(right(320, 10), (std::pair{319, 9}));
-    EXPECT_EQ(right(321, 11), (std::pair{159, 4}));
-    EXPECT_EQ(PreviewRect(5, 5).Left, 0);
+    auto corner = [](int w, int h) { const TRect r = PreviewRect(w, h); return std::pair{r.Right, r.Bottom}; };
+    EXPECT_EQ(corner(640, 480), (std::pair{319, 239}));
+    EXPECT_EQ(corner(700, 300), (std::pair{232, 99}));  // 350 at k = 2 is still too wide
 }
 
 TEST(ApplyPostOperation, ResultsGoBackIntoThePicturesOwnFormat) {
-    // 8-bit grey: grey g comes back as entry g, palette kept.
-    TBitmap grey(4, 1, pf8bit);
-    const uint8_t bytes[] = {10, 100, 110, 50};
-    std::copy(bytes, bytes + 4, grey.ScanLine(0));
-    ApplyPostOperation(grey, {TPostOpKind::Histogram, 0, 255, 0});
-    EXPECT_EQ(grey.PixelFormat(), pf8bit);
-    ASSERT_EQ(grey.Palette().size(), 256u);
-    EXPECT_EQ(grey.Palette()[254].rgbRed, 254);
-    EXPECT_EQ(std::vector<uint8_t>(grey.ScanLine(0), grey.ScanLine(0) + 4), (std::vector<uint8_t>{25, 254, 255, 127}));
-
-    // A kernel that writes nothing (DDP with high 0) leaves every index of a
-    // colour palette as it was.
-    TBitmap colour(3, 1, pf8bit);
-    colour.SetPalette({{0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}});
-    const uint8_t indices[] = {2, 0, 1};
-    std::copy(indices, indices + 3, colour.ScanLine(0));
-    ApplyPostOperation(colour, {TPostOpKind::DDP, 1, 0, 1});
-    EXPECT_EQ(std::vector<uint8_t>(colour.ScanLine(0), colour.ScanLine(0) + 3), (std::vector<uint8_t>{2, 0, 1}));
+    // The kernel sees colours, not indices, and the result goes back into the
+    // palette: in a reversed ramp the greys 255, 100, 10, 50 scale by
+    // 255 / 245 to 255, 104, 10, 52.
+    TBitmap reversed(4, 1, pf8bit);
+    std::vector<RGBQUAD> ramp = GreyRamp();
+    std::reverse(ramp.begin(), ramp.end());
+    reversed.SetPalette(ramp);
+    const uint8_t indices[] = {0, 155, 245, 205};
+    std::copy(indices, indices + 4, reversed.ScanLine(0));
+    ApplyPostOperation(reversed, {TPostOpKind::Histogram, 0, 255, 0});
+    EXPECT_EQ(reversed.PixelFormat(), pf8bit);
+    EXPECT_EQ(Row(reversed, 0), (std::vector<uint8_t>{0, 151, 245, 203}));
 
     // 24-bit: exactly the kernel's result; two operations compound.
     TBitmap rgb(3, 2, pf24bit);
@@ -42,7 +41,5 @@ TEST(ApplyPostOperation, ResultsGoBackIntoThePicturesOwnFormat) {
     ApplyDDP(&step, expected, 2, 1, 64);
     ApplyPostOperation(rgb, {TPostOpKind::UnsharpMask, 1, 40, 0});
     ApplyPostOperation(rgb, {TPostOpKind::DDP, 1, 64, 2});
-    for (int y = 0; y < 2; ++y)
-        EXPECT_EQ(std::vector<uint8_t>(rgb.ScanLine(y), rgb.ScanLine(y) + 9),
-                  std::vector<uint8_t>(expected.ScanLine(y), expected.ScanLine(y) + 9));
+    for (int y = 0; y < 2; ++y) EXPECT_EQ(Row(rgb, y), Row(expected, y));
 }

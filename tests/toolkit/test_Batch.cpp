@@ -1,4 +1,5 @@
-// The frame every batch command shares, driven through the scripted port.
+// The frame every batch command shares, driven through the scripted port. The
+// save step's folder memory is in the main window's test.
 #include <gtest/gtest.h>
 
 #include "ScriptedPort.h"
@@ -7,6 +8,7 @@
 #include "untFileNames.h"
 
 using Strings = std::vector<std::string>;
+using Bytes = std::vector<uint8_t>;
 
 TEST(FileNames, SaveRuleAppendsBmpOnlyWhenNoDotAnywhereAndPathsSplitAtTheLastSlash) {
     // path, as saved, folder, name
@@ -24,95 +26,49 @@ TEST(FileNames, SaveRuleAppendsBmpOnlyWhenNoDotAnywhereAndPathsSplitAtTheLastSla
     }
 }
 
-TEST(BatchFrame, StepsGoOnOnlyOnOkOrYesAndRememberTheChosenFolder) {
-    vt::ScriptedPort port;
-    TMainState state;
-    state.LastPathOpen = "/before/";
-    state.LastPathSave = "/saves/";
-    port.CancelOpen();
-    port.AnswerOpen({"/one/a.bmp", "/two/b.bmp"});
-    EXPECT_FALSE(OpenFilesStep(state, port, ofFileMustExist));
-    EXPECT_EQ(state.LastPathOpen, "/before/");
-    EXPECT_TRUE(OpenFilesStep(state, port, ofAllowMultiSelect | ofFileMustExist));
-    EXPECT_EQ(port.open().Options, unsigned(ofAllowMultiSelect | ofFileMustExist));
-    EXPECT_EQ(port.open().initialDirsSeen, (Strings{"/before/", "/before/"}));
-    EXPECT_EQ(state.LastPathOpen, "/one/");
-
-    port.CancelSave();
-    port.AnswerSave("/elsewhere/out");
-    EXPECT_FALSE(SaveFileStep(state, port, "x.bmp"));
-    EXPECT_EQ(port.save().FileName, "x.bmp");
-    EXPECT_EQ(state.LastPathSave, "/saves/");
-    EXPECT_TRUE(SaveFileStep(state, port, ""));
-    EXPECT_EQ(port.save().initialDirsSeen, (Strings{"/saves/", "/saves/"}));
-    EXPECT_EQ(state.LastPathSave, "/elsewhere/");
-
-    port.AnswerMessage(TMsgResult::No);
-    port.AnswerMessage(TMsgResult::Yes);
-    EXPECT_FALSE(ConfirmOverwrite(port));
-    EXPECT_TRUE(ConfirmOverwrite(port));
-    ASSERT_EQ(port.messages.size(), 2u);
-    EXPECT_EQ(port.messages[0].text, "This will overwrite your input files - are these copies?");
-    EXPECT_EQ(port.messages[0].title, "Warning");
-    EXPECT_EQ(port.messages[0].buttons, TMsgButtons::YesNo);
-}
-
-static std::string Frame(const vt::TempDir& dir, const std::string& name, uint8_t value) {
-    vt::BmpLayout s;
-    s.width = 3;
-    s.pixels.assign(3, value);
-    vt::WriteBytes(dir.file(name), vt::BuildBmp(s));
-    return dir.file(name);
-}
-
-TEST(PerFileSkeleton, ReportsABadFileAndGoesOnWithTheNext) {
+// A bad file is reported and the next one done; a refused operation writes
+// nothing, whatever it changed in memory; Cancel sets "Idle" only where asked.
+TEST(PerFileSkeleton, ABadFileOrARefusalWritesNothingAndTheNextFileIsDone) {
     vt::TempDir dir;
     vt::ScriptedPort port;
     TMainState state;
-    const auto a = Frame(dir, "a.bmp", 10), bad = dir.file("bad.bmp"), c = Frame(dir, "c.bmp", 20);
+    const auto a = dir.file("a.bmp"), bad = dir.file("bad.bmp"), c = dir.file("c.bmp");
+    vt::WriteBytes(a, vt::BuildBmp({.width = 3, .pixels = {10, 10, 10}, .paletteBGRA = {}}));
+    vt::WriteBytes(c, vt::BuildBmp({.width = 3, .pixels = {20, 20, 20}, .paletteBGRA = {}}));
     vt::WriteBytes(bad, {'B', 'M', 0, 0});
-    port.CancelOpen();  // ends with "Idle" too
+    state.LastPathOpen = "/before/";
+    port.CancelOpen();
     port.AnswerOpen({a, bad, c});
     TPerFileCommand cmd;
     cmd.verb = "Converting ";
-    cmd.operation = [](BmpRecord& rec) {
+    cmd.operation = [&](BmpRecord& rec) {
         for (size_t i = 0; i < BmpPixelBytes(rec); ++i) rec.pixels[i] += 1;
-        return true;
+        return rec.fileName != a;  // a is changed in memory, then refused
     };
     EXPECT_FALSE(RunPerFileCommand(state, port, cmd));
+    EXPECT_EQ(state.LastPathOpen, "/before/");  // Cancel changes no remembered folder
+    const auto before = vt::ReadBytes(a);
     EXPECT_TRUE(RunPerFileCommand(state, port, cmd));
+    EXPECT_EQ(port.open().initialDirsSeen, (Strings{"/before/", "/before/"}));
+    EXPECT_EQ(state.LastPathOpen, dir.path() + "/");
+    EXPECT_EQ(vt::ReadBytes(a), before);
     const auto written = vt::ReadBytes(c);  // ends with its one row: three values and a pad byte
-    EXPECT_EQ(std::vector<uint8_t>(written.end() - 4, written.end()), (std::vector<uint8_t>{21, 21, 21, 0}));
+    EXPECT_EQ(Bytes(written.end() - 4, written.end()), (Bytes{21, 21, 21, 0}));
     EXPECT_EQ(vt::ReadBytes(bad).size(), 4u);
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].text, BmpErrorText(BMP_FILE_ERROR));
     EXPECT_EQ(port.messages[0].title, "Error");
     EXPECT_EQ(port.statuses, (Strings{"Idle", "Converting " + a, "Converting " + bad, "Converting " + c, "Idle"}));
     EXPECT_EQ(port.processMessagesCalls, 3);
-}
 
-TEST(PerFileSkeleton, AFailedOperationWritesNothingAndStatusCanFollowTheRead) {
-    vt::TempDir dir;
-    vt::ScriptedPort port;
-    TMainState state;
-    const auto a = Frame(dir, "a.bmp", 10);
-    const auto before = vt::ReadBytes(a);
+    // The other way: status once the file is read, no redrawing, and nothing on Cancel.
+    port.statuses.clear();
     port.CancelOpen();
-    port.AnswerOpen({dir.file("missing.bmp"), a});
-    TPerFileCommand cmd;
-    cmd.verb = "Stripping ";
+    port.AnswerOpen({bad, c});
     cmd.statusAfterRead = true;
-    cmd.processMessages = false;
-    cmd.idleOnCancel = false;
-    cmd.operation = [](BmpRecord& rec) {
-        rec.pixels[0] = 99;  // changed in memory, then refused
-        return false;
-    };
+    cmd.processMessages = cmd.idleOnCancel = false;
     EXPECT_FALSE(RunPerFileCommand(state, port, cmd));
     EXPECT_TRUE(RunPerFileCommand(state, port, cmd));
-    EXPECT_EQ(vt::ReadBytes(a), before);
-    // No status on Cancel, and none for the missing file: it failed before the read finished.
-    EXPECT_EQ(port.statuses, (Strings{"Stripping " + a, "Idle"}));
-    EXPECT_EQ(port.processMessagesCalls, 0);
-    EXPECT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.statuses, (Strings{"Converting " + c, "Idle"}));
+    EXPECT_EQ(port.processMessagesCalls, 3);
 }

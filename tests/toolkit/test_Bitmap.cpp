@@ -71,7 +71,9 @@ TEST(BitmapDraw, SamePaletteCopiesIndicesOtherwiseColoursAreMatched) {
     EXPECT_EQ(All(grey), (Bytes{0, 17, 128, 255}));
 }
 
-TEST(BitmapDraw, ClippedToTheDestination) {
+// Clipped to the destination, a bitmap onto itself included; stretching
+// samples the nearest source pixel from the rectangle's origin.
+TEST(BitmapDraw, PlainAndStretchedDrawsAreClippedAndSampledExactly) {
     const TBitmap src = Make(3, 3, pf8bit, {1, 2, 3, 4, 5, 6, 7, 8, 9});
     TBitmap dest = Make(4, 4, pf8bit, Bytes(16, 0));
     dest.Draw(-1, -2, src);  // only src (1..2, 2) shows, top left
@@ -85,19 +87,15 @@ TEST(BitmapDraw, ClippedToTheDestination) {
     TBitmap self = Make(4, 1, pf8bit, {1, 2, 3, 4});
     self.Draw(1, 0, self);
     EXPECT_EQ(All(self), (Bytes{1, 1, 2, 3}));
-}
 
-TEST(BitmapDraw, StretchSamplesNearestFromTheRectanglesOrigin) {
-    const TBitmap src = Make(2, 2, pf8bit, {1, 2, 3, 4});
-    TBitmap up(4, 4, pf8bit), down(2, 2, pf8bit);
-    up.StretchDraw(TRect{0, 0, 4, 4}, src);
+    const TBitmap two = Make(2, 2, pf8bit, {1, 2, 3, 4});
+    TBitmap up(4, 4, pf8bit), down(2, 2, pf8bit), clipped = Make(3, 3, pf8bit, Bytes(9, 0));
+    up.StretchDraw(TRect{0, 0, 4, 4}, two);
     EXPECT_EQ(All(up), (Bytes{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}));
     down.StretchDraw(TRect{0, 0, 2, 2}, Make(4, 4, pf8bit, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
     EXPECT_EQ(All(down), (Bytes{1, 3, 9, 11}));
-    // A 4 x 4 rectangle from (-1, -1): dest (0, 0) is its (1, 1).
-    TBitmap clipped = Make(3, 3, pf8bit, Bytes(9, 0));
-    clipped.StretchDraw(TRect{-1, -1, 3, 3}, src);
-    clipped.StretchDraw(TRect{2, 0, 1, 2}, src);  // empty rectangle
+    clipped.StretchDraw(TRect{-1, -1, 3, 3}, two);  // a 4 x 4 rectangle: dest (0, 0) is its (1, 1)
+    clipped.StretchDraw(TRect{2, 0, 1, 2}, two);    // empty rectangle
     EXPECT_EQ(All(clipped), (Bytes{1, 2, 2, 3, 4, 4, 3, 4, 4}));
 }
 
