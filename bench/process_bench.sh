@@ -21,28 +21,15 @@
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/.." && pwd)
-cli=${VELMORA_CLI:-$root/build/cli/velmora-cli}
+. "$here/lib.sh"
 width=${WIDTH:-4096} height=${HEIGHT:-3072}
 ddp=${DDP:-1,64,5} unsharp=${UNSHARP:-5,100}
 runs=${RUNS:-5}
-py=/usr/bin/python3  # the Debian interpreter, the one with Debian's numpy and PIL
-declare -A secs
 
-say() { printf '%s\n' "$*" >&2; }
-
-for n in "$width" "$height" "$runs"; do
-  [[ $n =~ ^[1-9][0-9]*$ ]] || { say "WIDTH, HEIGHT and RUNS must be positive whole numbers"; exit 2; }
-done
+whole_numbers "WIDTH, HEIGHT and RUNS must be positive whole numbers" "$width" "$height" "$runs"
 [[ -x $cli ]] || { say "velmora-cli not found at $cli (build it, or set VELMORA_CLI)"; exit 2; }
-command -v gcc >/dev/null 2>&1 || { say "gcc is needed to make the picture"; exit 2; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-process-bench.XXXXXX") || exit 2
-if [[ ${KEEP:-0} == 1 ]]; then
-  say "scratch folder kept: $work"
-else
-  trap 'rm -rf "$work"' EXIT
-fi
+have gcc || { say "gcc is needed to make the picture"; exit 2; }
+make_work process
 
 # --- picture ----------------------------------------------------------------
 # A colour star field: a sky glow brighter in the middle, noise, and a few
@@ -99,8 +86,6 @@ gcc -O2 -o "$work/make_rgb" "$work/make_rgb.c" -lm && "$work/make_rgb" "$width" 
 cat "$work/in.bmp" "$work/in.bmp" >/dev/null  # warm cache for every run
 
 # --- timing -----------------------------------------------------------------
-median_of_runs() { printf '%s\n' "$@" | sort -g | awk -v n="$runs" 'NR == int((n + 1) / 2)'; }
-
 run_cli() {  # name args... -> prints the seconds
   local name=$1; shift
   local t0=$EPOCHREALTIME
@@ -128,7 +113,7 @@ cmp -s <(tail -c +55 "$work/in.bmp") <(tail -c +55 "$work/copy.bmp") ||
 
 # --- exactness --------------------------------------------------------------
 exact="not checked (needs $py with numpy and PIL)"
-if [[ -x $py ]] && "$py" -c 'import numpy, PIL' 2>/dev/null; then
+if [[ $py_ok == 1 ]]; then
   if "$py" - "$work/in.bmp" "$work/processed.bmp" "$ddp" "$unsharp" <<'EOF'; then
 import sys
 import numpy as np
