@@ -10,7 +10,6 @@ void FindHighAndLow(TMainState& state, TUiPort& port) {
     command.verb = "Measuring ";
     command.options = ofFileMustExist;
     command.processMessages = false;
-    command.idleOnCancel = false;
     command.writeBack = false;  // a measurement changes no file
     command.operation = [&port](BmpRecord& record) {
         uint32_t highest = 0, lowest = 0, mean = 0;

@@ -33,7 +33,6 @@ void RunStretch(TMainState& state, TUiPort& port, void (*kernel)(BmpRecord*)) {
     TPerFileCommand command;
     command.verb = "Stretching ";
     command.processMessages = false;
-    command.idleOnCancel = false;
     command.operation = [kernel](BmpRecord& record) {
         kernel(&record);
         return true;

@@ -13,7 +13,6 @@ namespace {
 TPerFileCommand ConversionCommand() {
     TPerFileCommand command;
     command.verb = "Converting ";
-    command.idleOnCancel = false;  // a cancelled dialog ends the command at once
     command.processMessages = false;
     command.processAfterFile = true;  // not for a file that could not be read
     return command;

@@ -33,7 +33,6 @@ void RunStrip(TMainState& state, TUiPort& port, uint32_t (*kernel)(BmpRecord*)) 
     TPerFileCommand command;
     command.verb = "Stripping ";
     command.processMessages = false;
-    command.idleOnCancel = false;
     command.operation = [&port, kernel](BmpRecord& record) { return Report(port, kernel(&record)); };
     RunPerFileCommand(state, port, command);
 }
@@ -58,7 +57,6 @@ void ResizeFrames(TMainState& state, TUiPort& port) {
     int32_t factor = kNotANumber;
     TPerFileCommand command;
     command.verb = "Resizing ";
-    command.idleOnCancel = false;
     command.beforeFiles = [&] {
         if (!AskNumber(port, "Scale Factor", "Enter a scale factor (1..n) 1 = none", "2", &factor)) return false;
         // Digits-only still lets 0 through, and an enlargement by 0 would
@@ -78,7 +76,6 @@ void ErodeFrames(TMainState& state, TUiPort& port) {
     TPerFileCommand command;
     command.verb = "Eroding ";
     command.processMessages = false;
-    command.idleOnCancel = false;
     command.beforeFiles = [&] {
         return AskNumber(port, "Iterations", "Enter number of passes (1..n)", "1", &passes) &&
                AskNumber(port, "Threshhold", "Enter +/- threshhold (1..n)", "20", &threshold);

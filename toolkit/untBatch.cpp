@@ -37,25 +37,18 @@ struct TRecordGuard {
 bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& command) {
     BmpRecord record;
     TRecordGuard guard{record};
-    if (!OpenFilesStep(state, port, command.options)) {
-        if (command.idleOnCancel) port.SetStatus("Idle");
-        return false;
-    }
+    if (!OpenFilesStep(state, port, command.options)) return false;
     const std::vector<std::string> files = port.OpenDialog().Files;
     if (command.beforeFiles && !command.beforeFiles()) return false;
-    auto showProgress = [&](const std::string& path) {
+    for (const std::string& path : files) {
         port.SetStatus(command.verb + path);
         if (command.processMessages) port.ProcessMessages();
-    };
-    for (const std::string& path : files) {
-        if (!command.statusAfterRead) showProgress(path);
         port.BeginFile(path);
         record.fileName = path;
         if (ReadBmpFile(&record) != BMP_NO_ERROR) {
             port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
             continue;
         }
-        if (command.statusAfterRead) showProgress(path);
         const bool done = !command.operation || command.operation(record);
         if (done && command.writeBack && WriteBmpFile(&record) != BMP_NO_ERROR)
             port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);

@@ -22,12 +22,10 @@
 struct TPerFileCommand {
     std::string verb;            // status text before the path, ends with a blank
     unsigned options = ofAllowMultiSelect | ofFileMustExist;
-    bool statusAfterRead = false;  // some commands show the path only once the file is read
-    bool processMessages = true;   // others only redraw the status line
+    bool processMessages = true;   // some only redraw the status line
     // A few let messages through only once a file they could read is done,
     // instead of with the status line.
     bool processAfterFile = false;
-    bool idleOnCancel = true;      // a few leave the status line alone on Cancel
     bool writeBack = true;         // a command that only reads (measurements) writes nothing
     // Runs once the files are chosen, before the first is read: the place for
     // a command's own questions. False ends the command there, with no file
@@ -39,5 +37,5 @@ struct TPerFileCommand {
 };
 
 // Runs the per-file skeleton. Returns false when the open dialog was cancelled
-// or beforeFiles ended the command.
+// or beforeFiles ended the command; either way the status line is left alone.
 bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& command);

@@ -27,7 +27,7 @@ TEST(FileNames, SaveRuleAppendsBmpOnlyWhenNoDotAnywhereAndPathsSplitAtTheLastSla
 }
 
 // A bad file is reported and the next one done; a refused operation writes
-// nothing, whatever it changed in memory; Cancel sets "Idle" only where asked.
+// nothing, whatever it changed in memory; Cancel ends the command at once.
 TEST(PerFileSkeleton, ABadFileOrARefusalWritesNothingAndTheNextFileIsDone) {
     vt::TempDir dir;
     vt::ScriptedPort port;
@@ -58,17 +58,14 @@ TEST(PerFileSkeleton, ABadFileOrARefusalWritesNothingAndTheNextFileIsDone) {
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].text, BmpErrorText(BMP_FILE_ERROR));
     EXPECT_EQ(port.messages[0].title, "Error");
-    EXPECT_EQ(port.statuses, (Strings{"Idle", "Converting " + a, "Converting " + bad, "Converting " + c, "Idle"}));
+    EXPECT_EQ(port.statuses, (Strings{"Converting " + a, "Converting " + bad, "Converting " + c, "Idle"}));
     EXPECT_EQ(port.processMessagesCalls, 3);
 
-    // The other way: status once the file is read, no redrawing, and nothing on Cancel.
+    // The other way: the status line only redrawn.
     port.statuses.clear();
-    port.CancelOpen();
     port.AnswerOpen({bad, c});
-    cmd.statusAfterRead = true;
-    cmd.processMessages = cmd.idleOnCancel = false;
-    EXPECT_FALSE(RunPerFileCommand(state, port, cmd));
+    cmd.processMessages = false;
     EXPECT_TRUE(RunPerFileCommand(state, port, cmd));
-    EXPECT_EQ(port.statuses, (Strings{"Converting " + c, "Idle"}));
+    EXPECT_EQ(port.statuses, (Strings{"Converting " + bad, "Converting " + c, "Idle"}));
     EXPECT_EQ(port.processMessagesCalls, 3);
 }
