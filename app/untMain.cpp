@@ -11,14 +11,16 @@
 
 #include "untGenHelp.h"
 #include "untConvert.h"
-#include "untCorrect.h"
 #include "untDarkSubtract.h"
+#include "untErode.h"
 #include "untFindHighLow.h"
 #include "untFlatAvg.h"
+#include "untFlatField.h"
 #include "untMedian.h"
 #include "untPrescaleFrames.h"
 #include "untRename.h"
 #include "untRepair.h"
+#include "untResizeFrames.h"
 #include "untSettings.h"
 
 namespace {
@@ -243,11 +245,11 @@ bool TfrmMain::RunCommand(const std::function<void()>& body) {
 }
 
 void TfrmMain::Median1Click() {
-    RunCommand([&] { CreateMedian(state_, *port_); });
+    RunCommand([&] { RunCreateMedian(state_, *port_); });
 }
 
 void TfrmMain::CreateFlatAvg1Click() {
-    RunCommand([&] { CreateFlatAvg(state_, *port_); });
+    RunCommand([&] { RunCreateFlatAvg(state_, *port_); });
 }
 
 void TfrmMain::Normal1Click() {
@@ -266,11 +268,11 @@ void TfrmMain::MapHotPixels1Click() {
 }
 
 void TfrmMain::NewNormal1Click() {
-    RunCommand([&] { NewNormal(state_, *port_); });
+    RunCommand([&] { RunDarkSubtractNewNormal(state_, *port_); });
 }
 
 void TfrmMain::NewMap1Click() {
-    RunCommand([&] { NewMap(state_, *port_); });
+    RunCommand([&] { RunDarkSubtractNewMap(state_, *port_); });
 }
 
 void TfrmMain::AutoGlobal1Click() {
@@ -282,59 +284,59 @@ void TfrmMain::Auto1Click() {
 }
 
 void TfrmMain::Manual1Click() {
-    RunCommand([&] { ManualPrescale(state_, *port_); });
+    RunCommand([&] { RunPrescaleManual(state_, *port_); });
 }
 
 void TfrmMain::Wide1Click() {
-    RunCommand([&] { WidePrescale(state_, *port_); });
+    RunCommand([&] { RunPrescaleWide(state_, *port_); });
 }
 
 void TfrmMain::SmartWide1Click() {
-    RunCommand([&] { SmartWidePrescale(state_, *port_); });
+    RunCommand([&] { RunPrescaleSmartWide(state_, *port_); });
 }
 
 void TfrmMain::FlatField1Click() {
-    RunCommand([&] { FlatField(state_, *port_); });
+    RunCommand([&] { RunFlatField(state_, *port_); });
 }
 
 void TfrmMain::FindHighandLow1Click() {
-    RunCommand([&] { FindHighAndLow(state_, *port_); });
+    RunCommand([&] { RunFindHighAndLow(state_, *port_); });
 }
 
 void TfrmMain::Tofits1Click() {
-    RunCommand([&] { ToFits(state_, *port_); });
+    RunCommand([&] { RunToFits(state_, *port_); });
 }
 
 void TfrmMain::Tograyscale1Click() {
-    RunCommand([&] { ToGrayscale(state_, *port_); });
+    RunCommand([&] { RunToGrayscale(state_, *port_); });
 }
 
 void TfrmMain::Rename1Click() {
-    RunCommand([&] { RenameFiles(state_, *port_); });
+    RunCommand([&] { RunRename(state_, *port_); });
 }
 
 void TfrmMain::Erode1Click() {
-    RunCommand([&] { ErodeFrames(state_, *port_); });
+    RunCommand([&] { RunErode(state_, *port_); });
 }
 
 void TfrmMain::StripTop161Click() {
-    RunCommand([&] { StripTopAndBottom(state_, *port_); });
+    RunCommand([&] { RunStripTopAndBottom(state_, *port_); });
 }
 
 void TfrmMain::StripLeft1Click() {
-    RunCommand([&] { StripFrameSides(state_, *port_); });
+    RunCommand([&] { RunStripSides(state_, *port_); });
 }
 
 void TfrmMain::VerticalBars1Click() {
-    RunCommand([&] { RemoveVerticalBars(state_, *port_); });
+    RunCommand([&] { RunVerticalBars(state_, *port_); });
 }
 
 void TfrmMain::FixEdges1Click() {
-    RunCommand([&] { FixEdges(state_, *port_); });
+    RunCommand([&] { RunFixEdges(state_, *port_); });
 }
 
 void TfrmMain::ResizeFrames1Click() {
-    RunCommand([&] { ResizeFrames(state_, *port_); });
+    RunCommand([&] { RunResizeFrames(state_, *port_); });
 }
 
 void TfrmMain::Process1Click() {

@@ -1,6 +1,5 @@
 #include "untCorrect.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,22 +11,6 @@
 namespace {
 
 const char* const kNoMemory = "Memory allocation failed";
-
-// A per-byte map made from the reference, or the reason it was refused.
-struct TPreparedMap {
-    std::unique_ptr<double[]> map;  // null with no refusal: out of memory
-    std::string refusal;
-};
-
-// What sets one reference correction apart from the others.
-struct TReferenceCorrection {
-    std::string referenceTitle;
-    std::string statusPrefix;
-    std::string referenceName;  // how a refusal names the reference
-    std::function<TPreparedMap(const BmpRecord&)> prepare;
-    // Corrects a frame in place; BMP_NO_MEMORY ends the command.
-    std::function<uint32_t(BmpRecord&, const double*)> apply;
-};
 
 struct TRecordGuard {
     BmpRecord& record;
@@ -46,10 +29,11 @@ bool SameGeometry(const BmpRecord& a, const BmpRecord& b) {
            a.infoHeader->biBitCount == b.infoHeader->biBitCount;
 }
 
-// The batch shared by the three reference corrections: a reference frame,
-// a map made from it once, then every light frame copied into one work
-// record, corrected there and written over its own file. The work record
-// was made with a grey palette, so that is the palette every output gets.
+}  // namespace
+
+// Every light frame is copied into one work record, corrected there and
+// written from it. The work record was made with a grey palette, so that is
+// the palette every output gets.
 void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorrection& c) {
     BmpRecord reference;
     BmpRecord light;
@@ -115,39 +99,4 @@ void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorr
         FreeBmpBuffers(light);
     }
     port.SetStatus("Idle");
-}
-
-TPreparedMap PrepareDeviationMap(const BmpRecord& dark) { return {DeviationMap(dark), {}}; }
-
-TPreparedMap PrepareGainMap(const BmpRecord& flat) {
-    if (!FlatGainUsable(flat)) return {nullptr, "The flat field is too dark to divide by: its mean level is 0"};
-    return {FlatGainMap(flat), {}};
-}
-
-uint32_t ApplyDeviation(BmpRecord& light, const double* map) {
-    ApplyDeviationMap(light, map);
-    return BMP_NO_ERROR;
-}
-
-uint32_t DivideByGain(BmpRecord& light, const double* gain) {
-    DivideByGainMap(light, gain);
-    return BMP_NO_ERROR;
-}
-
-}  // namespace
-
-void NewNormal(TMainState& state, TUiPort& port) {
-    CorrectWithReference(state, port,
-                         {"Select Dark Frame", "Dark correcting ", "dark frame", PrepareDeviationMap, ApplyDeviation});
-}
-
-void NewMap(TMainState& state, TUiPort& port) {
-    CorrectWithReference(state, port,
-                         {"Select Dark Frame", "Dark correcting ", "dark frame", PrepareDeviationMap,
-                          ApplyMapWithLocalMean});
-}
-
-void FlatField(TMainState& state, TUiPort& port) {
-    CorrectWithReference(state, port,
-                         {"Select Flat Field", "Flat fielding ", "flat field", PrepareGainMap, DivideByGain});
 }

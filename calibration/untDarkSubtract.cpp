@@ -7,6 +7,8 @@
 #include "untBatch.h"
 #include "untBitmap.h"
 #include "untBmpUtil.h"
+#include "untCorrect.h"
+#include "untCorrectKernels.h"
 #include "untDarkKernels.h"
 #include "untFrameLoader.h"
 #include "untMeasure.h"
@@ -42,6 +44,13 @@ std::string UnsupportedFormatText(const std::string& path, const TBitmap& bitmap
 // past the end of its rows.
 bool HasCompensationSample(const TBitmap& frame) {
     return frame.Width() >= kCompensationSampleWidth && frame.Height() > kCompensationSampleRow;
+}
+
+TPreparedMap PrepareDeviationMap(const BmpRecord& dark) { return {DeviationMap(dark), {}}; }
+
+uint32_t ApplyDeviation(BmpRecord& light, const double* map) {
+    ApplyDeviationMap(light, map);
+    return BMP_NO_ERROR;
 }
 
 }  // namespace
@@ -143,4 +152,15 @@ void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads) {
         frame.SaveToFile(paths[i]);
     }
     finish();
+}
+
+void RunDarkSubtractNewNormal(TMainState& state, TUiPort& port) {
+    CorrectWithReference(state, port,
+                         {"Select Dark Frame", "Dark correcting ", "dark frame", PrepareDeviationMap, ApplyDeviation});
+}
+
+void RunDarkSubtractNewMap(TMainState& state, TUiPort& port) {
+    CorrectWithReference(state, port,
+                         {"Select Dark Frame", "Dark correcting ", "dark frame", PrepareDeviationMap,
+                          ApplyMapWithLocalMean});
 }

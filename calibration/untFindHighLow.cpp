@@ -5,7 +5,7 @@
 #include "untBatch.h"
 #include "untMeasure.h"
 
-void FindHighAndLow(TMainState& state, TUiPort& port) {
+void RunFindHighAndLow(TMainState& state, TUiPort& port) {
     TPerFileCommand command;
     command.verb = "Measuring ";
     command.options = ofFileMustExist;

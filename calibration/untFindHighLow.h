@@ -4,4 +4,4 @@
 #include "untMainState.h"
 #include "untUiPort.h"
 
-void FindHighAndLow(TMainState& state, TUiPort& port);
+void RunFindHighAndLow(TMainState& state, TUiPort& port);

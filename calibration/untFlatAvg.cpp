@@ -23,7 +23,7 @@ std::string UnsupportedFormatText(const std::string& path, const TBitmap& bitmap
 
 }  // namespace
 
-void CreateFlatAvg(TMainState& state, TUiPort& port, unsigned threads) {
+void RunCreateFlatAvg(TMainState& state, TUiPort& port, unsigned threads) {
     // The command names neither dialog: the platform's own titles say more
     // than whatever the previous command left in them.
     port.OpenDialog().Title.clear();

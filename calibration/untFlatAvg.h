@@ -5,4 +5,4 @@
 #include "untUiPort.h"
 
 // threads: 0 uses every core.
-void CreateFlatAvg(TMainState& state, TUiPort& port, unsigned threads = 0);
+void RunCreateFlatAvg(TMainState& state, TUiPort& port, unsigned threads = 0);

@@ -3,7 +3,7 @@
 #include "untMasterFrame.h"
 #include "untMedianKernel.h"
 
-void CreateMedian(TMainState& state, TUiPort& port, unsigned threads) {
+void RunCreateMedian(TMainState& state, TUiPort& port, unsigned threads) {
     TMasterFrameCommand command;
     command.minFiles = 3;
     command.tooFewText = "A minimum of three files is required for a median";

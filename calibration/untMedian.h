@@ -8,4 +8,4 @@
 // The whole command, from the open dialog to the saved file. threads: 0 uses
 // every core. Errors of the toolkit (a file it cannot load or save) escape
 // as EBitmapError after the frames are released; the caller shows them.
-void CreateMedian(TMainState& state, TUiPort& port, unsigned threads = 0);
+void RunCreateMedian(TMainState& state, TUiPort& port, unsigned threads = 0);

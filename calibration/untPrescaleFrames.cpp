@@ -29,7 +29,7 @@ uint32_t BrightestForFactor(const BmpRecord& record) {
     return highest == 0 ? 1 : highest;
 }
 
-void RunStretch(TMainState& state, TUiPort& port, void (*kernel)(BmpRecord*)) {
+void RunStretchBatch(TMainState& state, TUiPort& port, void (*kernel)(BmpRecord*)) {
     TPerFileCommand command;
     command.verb = "Stretching ";
     command.processMessages = false;
@@ -112,7 +112,7 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
     port.SetStatus("Idle");
 }
 
-void ManualPrescale(TMainState& state, TUiPort& port) {
+void RunPrescaleManual(TMainState& state, TUiPort& port) {
     double factor = 2.0;
     // The typed factor is not remembered: every run starts again from "2.0".
     const std::string text = port.AskPrescaleFactor("2.0");
@@ -120,6 +120,6 @@ void ManualPrescale(TMainState& state, TUiPort& port) {
     if (factor > 0.0) PrescaleFrames(state, port, psManual, factor);
 }
 
-void WidePrescale(TMainState& state, TUiPort& port) { RunStretch(state, port, StretchWide); }
+void RunPrescaleWide(TMainState& state, TUiPort& port) { RunStretchBatch(state, port, StretchWide); }
 
-void SmartWidePrescale(TMainState& state, TUiPort& port) { RunStretch(state, port, StretchSmartWide); }
+void RunPrescaleSmartWide(TMainState& state, TUiPort& port) { RunStretchBatch(state, port, StretchSmartWide); }

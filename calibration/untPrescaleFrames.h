@@ -15,9 +15,9 @@ enum TPrescaleMode : int { psPerFile = 1, psGlobal = 2, psManual = 3 };
 // one passed; Manual uses it as given.
 void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double factor);
 // "Manual": asks for the factor in the prescale dialog first.
-void ManualPrescale(TMainState& state, TUiPort& port);
-void WidePrescale(TMainState& state, TUiPort& port);       // "Wide"
-void SmartWidePrescale(TMainState& state, TUiPort& port);  // "Smart Wide"
+void RunPrescaleManual(TMainState& state, TUiPort& port);
+void RunPrescaleWide(TMainState& state, TUiPort& port);       // "Wide"
+void RunPrescaleSmartWide(TMainState& state, TUiPort& port);  // "Smart Wide"
 
 // The number at the start of text: leading blanks, an optional sign, digits
 // with an optional decimal point, an optional exponent; always with "." as

@@ -2,6 +2,24 @@
 
 #include <sstream>
 
+#include "untBatch.h"
+#include "untBmpUtil.h"
+
+const char* const kCliExitStatus =
+    "Exit status: 0 when every file was processed, 1 when a file failed or the\n"
+    "command was refused, 2 for a usage error. Messages go to standard error.";
+
+const char* const kCliOverwritesEachFrame =
+    "WRITES THE RESULT OVER EACH INPUT FILE; work on copies. A frame that cannot\n"
+    "be read or is refused is reported and left untouched, and the next one is\n"
+    "processed.";
+
+TCliCommand MakeCliCommand(std::string name, std::string summary, std::string synopsis, const std::string& description,
+                           std::vector<TCliOption> options, TCliRun run) {
+    return {std::move(name),     std::move(summary), std::move(synopsis), description + "\n\n" + kCliExitStatus,
+            std::move(options), std::move(run)};
+}
+
 std::string TCliArgs::Value(const std::string& name, const std::string& fallback) const {
     auto it = values.find(name);
     return it == values.end() ? fallback : it->second;
@@ -88,4 +106,23 @@ std::string CommandHelp(const TCliCommand& c) {
     }
     s << "  -h, --help              show this help and exit\n";
     return s.str();
+}
+
+std::string CliWholeNumber(const TCliArgs& args, const std::string& option, const std::string& fallback,
+                           int32_t least, const std::string& meaning) {
+    const std::string text = args.Value(option, fallback);
+    int32_t value = 0;
+    if (!ReadWholeNumber(text, &value) || value < least)
+        throw ECliUsage("--" + option + " must be " + meaning + " (got '" + text + "')");
+    return text;
+}
+
+bool ReferenceReadable(TCliPort& port, const std::string& path) {
+    BmpRecord probe;
+    probe.fileName = path;
+    const uint32_t status = ReadBmpFile(&probe);
+    FreeBmpBuffers(probe);
+    if (status == BMP_NO_ERROR) return true;
+    port.MessageBox(TrimRight(BmpErrorText(status)) + ": " + path, "Error", TMsgButtons::Ok);
+    return false;
 }

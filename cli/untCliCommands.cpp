@@ -4,42 +4,21 @@
 #include <exception>
 #include <new>
 
-#include "untCliCalibration.h"
 #include "untCliConvert.h"
-#include "untCliProcess.h"
+#include "untCliDarkSubtract.h"
+#include "untCliErode.h"
+#include "untCliFindHighLow.h"
+#include "untCliFlatAvg.h"
+#include "untCliFlatField.h"
+#include "untCliMedian.h"
+#include "untCliPostProc.h"
+#include "untCliPrescaleFrames.h"
+#include "untCliRename.h"
 #include "untCliRepair.h"
+#include "untCliResizeFrames.h"
 #include "untFileNames.h"
-#include "untMedian.h"
 
 namespace {
-
-const char* const kExitStatusText =
-    "Exit status: 0 when every file was processed, 1 when a file failed or the\n"
-    "command was refused, 2 for a usage error. Messages go to standard error.";
-
-TCliCommand CreateMedianCommand() {
-    TCliCommand c;
-    c.name = "create-median";
-    c.summary = "master dark: per-pixel median of three or more frames";
-    c.synopsis = "FRAME FRAME FRAME... -o OUT";
-    c.description =
-        "Builds a master frame, normally a master dark, as the per-pixel median of\n"
-        "three or more 8-bit frames of the same size. For an even number of frames\n"
-        "the lower of the two middle values is taken, never an average, so every\n"
-        "output value is one the frames hold. The output has the first frame's\n"
-        "palette; only the stored values are combined. The input files are not\n"
-        "changed.\n\n" +
-        std::string(kExitStatusText);
-    c.options = {{"output", 'o', "OUT", "the file to write; \".bmp\" is added when OUT has no dot"}};
-    c.minFiles = 1;
-    c.run = [](const TCliArgs& args, TCliPort& port, TMainState& state) {
-        if (!args.Has("output")) throw ECliUsage("the output file is missing (-o OUT)");
-        port.SetInputFiles(args.files);
-        port.SetOutputFile(args.Value("output"));
-        CreateMedian(state, port);
-    };
-    return c;
-}
 
 void PrintProgramHelp(FILE* out) {
     std::fputs(
@@ -52,7 +31,7 @@ void PrintProgramHelp(FILE* out) {
     std::fprintf(out,
                  "\nRun 'velmora-cli COMMAND --help' for a command's options.\n"
                  "Commands that write over their input files say so in their help.\n\n%s\n",
-                 kExitStatusText);
+                 kCliExitStatus);
 }
 
 int Usage(const std::string& command, const std::string& message) {
@@ -65,12 +44,10 @@ int Usage(const std::string& command, const std::string& message) {
 
 const std::vector<TCliCommand>& CliCommands() {
     static const std::vector<TCliCommand> commands = {
-        CreateMedianCommand(), CreateFlatCommand(),  DarkSubtractCommand(),
-        FlatFieldCommand(),    PrescaleCommand(),    FindHighLowCommand(),
-        ToFitsCliCommand(),    ToGrayscaleCliCommand(), RenameCliCommand(),
-        ResizeCommand(),       ErodeCommand(),       StripTopBottomCommand(),
-        StripSidesCommand(),   VerticalBarsCommand(), FixEdgesCommand(),
-        ProcessCommand(),
+        CliCreateMedian(),   CliCreateFlatAvg(), CliDarkSubtract(), CliFlatField(),
+        CliPrescale(),       CliFindHighAndLow(), CliToFits(),     CliToGrayscale(),
+        CliRename(),         CliResizeFrames(),  CliErode(),        CliStripTopAndBottom(),
+        CliStripSides(),     CliVerticalBars(),  CliFixEdges(),     CliProcess(),
     };
     return commands;
 }
@@ -102,7 +79,7 @@ int VelmoraCliMain(int argc, char** argv) {
             std::fputs(CommandHelp(*command).c_str(), stdout);
             return 0;
         }
-        if (args.files.size() < command->minFiles) throw ECliUsage("no input files given");
+        if (args.files.empty()) throw ECliUsage("no input files given");
         // The open dialog lets only existing files through; so does the command line.
         for (const auto& f : args.files)
             if (!FileExists(f)) throw ECliUsage("no such file: " + f);
@@ -112,6 +89,8 @@ int VelmoraCliMain(int argc, char** argv) {
 
     TCliPort port;
     TMainState state;
+    // The files answer the command's open dialog, as the user's choice would.
+    port.SetInputFiles(args.files);
     try {
         command->run(args, port, state);
     } catch (const ECliUsage& e) {

@@ -1,8 +1,7 @@
-// The conversion commands of velmora-cli: to-fits, to-grayscale, rename.
+// velmora-cli to-fits and to-grayscale: the batch conversions without the window.
 #pragma once
 
 #include "untCliArgs.h"
 
-TCliCommand ToFitsCliCommand();
-TCliCommand ToGrayscaleCliCommand();
-TCliCommand RenameCliCommand();
+TCliCommand CliToFits();
+TCliCommand CliToGrayscale();

@@ -1,11 +1,10 @@
-// The frame-repair commands of velmora-cli, one factory each.
+// velmora-cli strip-top-bottom, strip-sides, vertical-bars and fix-edges:
+// strip and edge repair without the window.
 #pragma once
 
 #include "untCliArgs.h"
 
-TCliCommand ResizeCommand();
-TCliCommand ErodeCommand();
-TCliCommand StripTopBottomCommand();
-TCliCommand StripSidesCommand();
-TCliCommand VerticalBarsCommand();
-TCliCommand FixEdgesCommand();
+TCliCommand CliStripTopAndBottom();
+TCliCommand CliStripSides();
+TCliCommand CliVerticalBars();
+TCliCommand CliFixEdges();

@@ -33,7 +33,7 @@ struct TFitsGuard {
 
 }  // namespace
 
-void ToFits(TMainState& state, TUiPort& port) {
+void RunToFits(TMainState& state, TUiPort& port) {
     TPerFileCommand command = ConversionCommand();
     command.writeBack = false;  // the bitmap stays as it is
     command.operation = [&port](BmpRecord& record) {
@@ -52,7 +52,7 @@ void ToFits(TMainState& state, TUiPort& port) {
     RunPerFileCommand(state, port, command);
 }
 
-void ToGrayscale(TMainState& state, TUiPort& port) {
+void RunToGrayscale(TMainState& state, TUiPort& port) {
     TPerFileCommand command = ConversionCommand();
     command.operation = [&port](BmpRecord& record) {
         const uint32_t code = ConvertToGrayscale(&record);

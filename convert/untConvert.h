@@ -7,8 +7,8 @@
 // "To FITS": writes a FITS copy of every chosen 8-bit frame beside it, named
 // by FitsFileName; the bitmaps are not changed. A 24-bit frame is refused
 // with "Improper file type" and nothing is written for it.
-void ToFits(TMainState& state, TUiPort& port);
+void RunToFits(TMainState& state, TUiPort& port);
 
 // "To Grayscale": every chosen 8-bit or 24-bit frame becomes an 8-bit frame
 // over a grey ramp (ConvertToGrayscale), written back over its file.
-void ToGrayscale(TMainState& state, TUiPort& port);
+void RunToGrayscale(TMainState& state, TUiPort& port);

@@ -45,7 +45,7 @@ std::string RenameNumber(size_t index, size_t count, bool padded) {
     return number;
 }
 
-void RenameFiles(TMainState& state, TUiPort& port) {
+void RunRename(TMainState& state, TUiPort& port) {
     if (!OpenFilesStep(state, port, ofAllowMultiSelect | ofFileMustExist)) return;
     const std::vector<std::string> files = port.OpenDialog().Files;
     const TRenameParms parms = port.AskRenameParms();

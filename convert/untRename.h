@@ -20,4 +20,4 @@ std::string RenameNumber(size_t index, size_t count, bool padded);
 // by one that appears between the check and the rename. A rename the file
 // system refuses is reported and the batch goes on. Padded style with 1000
 // or more files is refused before anything is renamed.
-void RenameFiles(TMainState& state, TUiPort& port);
+void RunRename(TMainState& state, TUiPort& port);

@@ -23,5 +23,5 @@ void TfrmDDP::ResetSpinners() {
 }
 
 TPostOperation TfrmDDP::Operation() const {
-    return {TPostOpKind::DDP, UpDownLo->value(), UpDownHi->value(), UpDownFuzz->value()};
+    return TDDPParms{UpDownLo->value(), UpDownHi->value(), UpDownFuzz->value()};
 }

@@ -20,5 +20,5 @@ void TfrmHistogram::ResetSpinners() {
 }
 
 TPostOperation TfrmHistogram::Operation() const {
-    return {TPostOpKind::Histogram, UpDownLo->value(), UpDownHi->value(), 0};
+    return THistogramParms{UpDownLo->value(), UpDownHi->value()};
 }

@@ -21,11 +21,12 @@ TBitmap MakeWorkBitmap(const TBitmap& source) {
 }
 
 void RunPostOperation(const TPostOperation& op, const TBitmap& work, TBitmap& result) {
-    switch (op.kind) {
-        case TPostOpKind::Histogram: ModifyHistogram(work, result, ByteOf(op.a), ByteOf(op.b)); break;
-        case TPostOpKind::DDP: ApplyDDP(&work, result, op.c, op.a, op.b); break;
-        case TPostOpKind::UnsharpMask: ApplyUnsharpMask(&work, result, op.a, op.b); break;
-    }
+    if (const auto* h = std::get_if<THistogramParms>(&op))
+        ModifyHistogram(work, result, ByteOf(h->low), ByteOf(h->high));
+    else if (const auto* d = std::get_if<TDDPParms>(&op))
+        ApplyDDP(&work, result, d->fuzz, d->low, d->high);
+    else if (const auto* u = std::get_if<TUnsharpMaskParms>(&op))
+        ApplyUnsharpMask(&work, result, u->aperture, u->intensity);
 }
 
 void ApplyPostOperation(TBitmap& picture, const TPostOperation& op) {

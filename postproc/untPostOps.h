@@ -6,16 +6,21 @@
 
 #include <cstdint>
 #include <string>
+#include <variant>
 
 #include "untBitmap.h"
 
-enum class TPostOpKind { Histogram, DDP, UnsharpMask };
-
-struct TPostOperation {
-    TPostOpKind kind = TPostOpKind::Histogram;
-    // Histogram: low, high. DDP: low, high, fuzz. Unsharp mask: aperture, intensity.
-    int32_t a = 0, b = 0, c = 0;
+// What each dialog's spinners hold.
+struct THistogramParms {
+    int32_t low = 0, high = 0;
 };
+struct TDDPParms {
+    int32_t low = 0, high = 0, fuzz = 0;
+};
+struct TUnsharpMaskParms {
+    int32_t aperture = 0, intensity = 0;
+};
+using TPostOperation = std::variant<THistogramParms, TDDPParms, TUnsharpMaskParms>;
 
 // A 24-bit bitmap of source's size with source drawn onto it at (0, 0).
 TBitmap MakeWorkBitmap(const TBitmap& source);

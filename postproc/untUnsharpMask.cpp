@@ -25,5 +25,5 @@ void TfrmUnsharpMask::ResetSpinners() {
 }
 
 TPostOperation TfrmUnsharpMask::Operation() const {
-    return {TPostOpKind::UnsharpMask, UpDownAperture->value(), UpDownIntensity->value(), 0};
+    return TUnsharpMaskParms{UpDownAperture->value(), UpDownIntensity->value()};
 }

@@ -1,5 +1,7 @@
 #include "untBatch.h"
 
+#include <charconv>
+
 #include "untFileNames.h"
 
 bool OpenFilesStep(TMainState& state, TUiPort& port, unsigned options) {
@@ -23,6 +25,34 @@ bool SaveFileStep(TMainState& state, TUiPort& port, const std::string& defaultNa
 bool ConfirmOverwrite(TUiPort& port) {
     return port.MessageBox("This will overwrite your input files - are these copies?", "Warning",
                            TMsgButtons::YesNo) == TMsgResult::Yes;
+}
+
+bool AskWholeNumber(TUiPort& port, const std::string& title, const std::string& prompt,
+                    const std::string& defaultText, int32_t* value) {
+    const auto text = port.GetString(title, prompt, defaultText, true);
+    if (!text) return false;
+    if (!ReadWholeNumber(*text, value)) *value = 2;
+    return true;
+}
+
+bool ReadWholeNumber(const std::string& text, int32_t* value) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    // from_chars takes a leading "-" but not a "+".
+    const bool plus = begin != end && *begin == '+';
+    if (plus) ++begin;
+    if (begin == end || (plus && *begin == '-')) return false;
+    int32_t v = 0;
+    const auto [stop, error] = std::from_chars(begin, end, v);
+    if (error != std::errc() || stop != end) return false;
+    *value = v;
+    return true;
+}
+
+bool ReportRefusal(TUiPort& port, uint32_t status) {
+    if (status == BMP_NO_ERROR) return true;
+    port.MessageBox(BmpErrorText(status), "Error", TMsgButtons::Ok);
+    return false;
 }
 
 namespace {

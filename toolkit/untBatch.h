@@ -3,6 +3,7 @@
 // commands that work through BmpRecord.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -18,6 +19,15 @@
 [[nodiscard]] bool SaveFileStep(TMainState& state, TUiPort& port, const std::string& defaultName);
 // "This will overwrite your input files - are these copies?": true only on Yes.
 [[nodiscard]] bool ConfirmOverwrite(TUiPort& port);
+
+// The prompt dialog asking for a whole number, digits only. Text that is
+// not one (an empty field, pasted letters) counts as 2. False when the
+// prompt was cancelled.
+[[nodiscard]] bool AskWholeNumber(TUiPort& port, const std::string& title, const std::string& prompt,
+                                  const std::string& defaultText, int32_t* value);
+// A whole number as the number prompts take it: an optional sign and
+// decimal digits, nothing else, within 32 bits. False (value untouched) otherwise.
+bool ReadWholeNumber(const std::string& text, int32_t* value);
 
 struct TPerFileCommand {
     std::string verb;            // status text before the path, ends with a blank
@@ -35,6 +45,11 @@ struct TPerFileCommand {
     // message, and the file is then not written.
     std::function<bool(BmpRecord&)> operation;
 };
+
+// For an operation that returns a kernel's status: true (write the file) on
+// BMP_NO_ERROR; otherwise the code's text is shown titled "Error" and the
+// file stays as it was.
+bool ReportRefusal(TUiPort& port, uint32_t status);
 
 // Runs the per-file skeleton. Returns false when the open dialog was cancelled
 // or beforeFiles ended the command; either way the status line is left alone.

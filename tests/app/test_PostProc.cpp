@@ -226,8 +226,8 @@ TEST(ProcessCommand, SavesOnlyAfterSaveThisImageUnderTheSaveRule) {
          Click(&TfrmPostProc::btnDDP), Click<TfrmDDP>(&TfrmDDP::btnOk), save, ChooseFile(outDir.path(), "saved")});
     TBitmap saved, expected = original;
     saved.LoadFromFile(outDir.file("saved.bmp"));
-    ApplyPostOperation(expected, {TPostOpKind::Histogram, 10, 200, 0});
-    ApplyPostOperation(expected, {TPostOpKind::UnsharpMask, 2, 60, 0});
+    ApplyPostOperation(expected, THistogramParms{10, 200});
+    ApplyPostOperation(expected, TUnsharpMaskParms{2, 60});
     EXPECT_EQ(Contents(saved), Contents(expected));  // format and palette kept too
     EXPECT_NE(Contents(expected), Contents(original));
     EXPECT_FALSE(windows.frmHistogram().SourceBitmap || windows.frmUnsharpMask().SourceBitmap);

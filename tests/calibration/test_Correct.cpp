@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "CalibrationSession.h"
-#include "untCorrect.h"
+#include "untDarkSubtract.h"
+#include "untFlatField.h"
 #include "untCorrectKernels.h"
 
 using namespace vc;
@@ -90,10 +91,10 @@ TEST(CorrectCommands, NewNormalAndNewMapOverwriteEachFrameWithAGreyPalette) {
     const auto mapped = r.Frame("map.bmp", kW, light);
     r.port.AnswerOpen({d});
     r.port.AnswerOpen({normal});
-    NewNormal(r.state, r.port);
+    RunDarkSubtractNewNormal(r.state, r.port);
     r.port.AnswerOpen({d});
     r.port.AnswerOpen({mapped});
-    NewMap(r.state, r.port);
+    RunDarkSubtractNewMap(r.state, r.port);
 
     EXPECT_EQ(r.port.statuses, (Texts{"Dark correcting " + normal, "Idle", "Dark correcting " + mapped, "Idle"}));
     EXPECT_TRUE(r.port.messages.empty());
@@ -114,7 +115,7 @@ TEST(CorrectCommands, NewNormalAndNewMapOverwriteEachFrameWithAGreyPalette) {
 
 TEST(CorrectCommands, CancelsAndAnUnreadableReferenceEndWithoutAMessage) {
     const std::pair<void (*)(TMainState&, TUiPort&), std::string> commands[] = {
-        {NewNormal, "Select Dark Frame"}, {NewMap, "Select Dark Frame"}, {FlatField, "Select Flat Field"}};
+        {RunDarkSubtractNewNormal, "Select Dark Frame"}, {RunDarkSubtractNewMap, "Select Dark Frame"}, {RunFlatField, "Select Flat Field"}};
     for (const auto& [run, title] : commands) {
         Session r;
         vt::WriteBytes(r.dir.file("junk.bmp"), Bytes(100, 'x'));
@@ -142,7 +143,7 @@ TEST(CorrectCommands, FlatFieldReportsBadAndMismatchedFramesAndGoesOn) {
     for (const auto& f : bad) before.push_back(vt::ReadBytes(f));
     r.port.AnswerOpen({flat});
     r.port.AnswerOpen({bad[0], bad[1], bad[2], light});
-    FlatField(r.state, r.port);
+    RunFlatField(r.state, r.port);
 
     EXPECT_EQ(r.port.statuses.size(), 5u);
     EXPECT_EQ(r.port.statuses[0], "Flat fielding " + bad[0]);
@@ -153,7 +154,7 @@ TEST(CorrectCommands, FlatFieldReportsBadAndMismatchedFramesAndGoesOn) {
 
     // A flat whose mean truncates to 0 is refused before any frame is asked for.
     r.port.AnswerOpen({r.Frame("dim.bmp", 4, {0, 0, 0, 3})});
-    FlatField(r.state, r.port);
+    RunFlatField(r.state, r.port);
     EXPECT_EQ(r.port.messages.back().text, "The flat field is too dark to divide by: its mean level is 0");
     EXPECT_EQ(r.port.open().executed, 3);
     EXPECT_EQ(r.port.LastStatus(), "Idle");
@@ -166,7 +167,7 @@ TEST(CorrectCommands, AFailedWriteIsReportedAndLeavesTheFrameAsItWas) {
     const auto before = vt::ReadBytes(light);
     r.port.AnswerOpen({flat});
     r.port.AnswerOpen({light});
-    if (!WithSmallFileLimit([&] { FlatField(r.state, r.port); })) GTEST_SKIP() << "cannot lower the file size limit";
+    if (!WithSmallFileLimit([&] { RunFlatField(r.state, r.port); })) GTEST_SKIP() << "cannot lower the file size limit";
     EXPECT_EQ(r.Messages(), Texts{std::string("Error: ") + BmpErrorText(BMP_FILE_ERROR)});
     EXPECT_EQ(vt::ReadBytes(light), before);
     EXPECT_EQ(r.dir.entries(), (Texts{"flat.bmp", "light.bmp"}));

@@ -58,7 +58,7 @@ TEST(CreateFlat, AveragesTheFramesIntoANewFileWithTheFirstFramesPalette) {
     r.port.open().Title = "Select Images to correct";  // left there by an earlier command
     r.port.AnswerOpen({a, b, a});                       // a file chosen twice counts twice
     r.port.AnswerSave(r.dir.file("flat"));
-    CreateFlatAvg(r.state, r.port);
+    RunCreateFlatAvg(r.state, r.port);
 
     EXPECT_EQ(r.port.statuses, (Texts{"Loading input files...", "Validating input files...", "Creating flat ...", "",
                                       "Saving output file...", "Cleaning up...", "Idle"}));

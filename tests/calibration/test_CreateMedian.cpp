@@ -74,7 +74,7 @@ TEST(CreateMedian, SavesTheLowerMedianWithTheFirstFramesPalette) {
     const auto b = r.Frame("b.bmp", 2, {250, 130}, 8, red);  // indices are taken as they are, not as colours
     r.port.AnswerOpen({a, b, r.Frame("c.bmp", 2, {12, 140}), r.Frame("d.bmp", 2, {11, 120})});
     r.port.AnswerSave(r.dir.file("master"));
-    CreateMedian(r.state, r.port);
+    RunCreateMedian(r.state, r.port);
 
     EXPECT_TRUE(r.port.messages.empty());
     EXPECT_EQ(r.port.open().Options, unsigned(ofAllowMultiSelect | ofFileMustExist));
@@ -92,11 +92,11 @@ TEST(MasterFrames, RefusalsAndQuietEndingsWriteNothing) {
         std::string message;      // empty: none
         Texts statuses;
     } cases[] = {
-        {CreateMedian, {8, 24, 8}, "256 color or monochrome bitmaps are reguired.", refused},
-        {CreateFlatAvg, {8, 8, 0}, "All files must be the same size", refused},
-        {CreateFlatAvg, {8, 24}, "256 color or monochrome bitmaps are reguired.", refused},
-        {CreateFlatAvg, {1, 8}, "f0.bmp has 1 bit per pixel: only 8-bit frames can be averaged into a flat.", refused},
-        {CreateFlatAvg, {8}, "", {"Idle"}},
+        {RunCreateMedian, {8, 24, 8}, "256 color or monochrome bitmaps are reguired.", refused},
+        {RunCreateFlatAvg, {8, 8, 0}, "All files must be the same size", refused},
+        {RunCreateFlatAvg, {8, 24}, "256 color or monochrome bitmaps are reguired.", refused},
+        {RunCreateFlatAvg, {1, 8}, "f0.bmp has 1 bit per pixel: only 8-bit frames can be averaged into a flat.", refused},
+        {RunCreateFlatAvg, {8}, "", {"Idle"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.depths));
@@ -115,7 +115,7 @@ TEST(MasterFrames, RefusalsAndQuietEndingsWriteNothing) {
 TEST(MasterFrames, CancelledDialogsAndAnUnloadableFileWriteNothing) {
     Session r;
     r.port.CancelOpen();
-    CreateMedian(r.state, r.port);
+    RunCreateMedian(r.state, r.port);
     EXPECT_EQ(r.port.statuses, Texts{"Idle"});
 
     // A cancelled save discards the result silently.
@@ -123,7 +123,7 @@ TEST(MasterFrames, CancelledDialogsAndAnUnloadableFileWriteNothing) {
     const Texts frames = {r.Frame("a.bmp", 4, Bytes(12, 1)), r.Frame("b.bmp", 4, Bytes(12, 2))};
     r.port.AnswerOpen({frames[0], frames[1], frames[1]});
     r.port.CancelSave();
-    CreateMedian(r.state, r.port);
+    RunCreateMedian(r.state, r.port);
     EXPECT_TRUE(r.port.messages.empty());
     EXPECT_EQ(r.port.statuses, (Texts{"Loading input files...", "Validating input files...", "Creating median...", "",
                                       "Cleaning up...", "Idle"}));
@@ -132,7 +132,7 @@ TEST(MasterFrames, CancelledDialogsAndAnUnloadableFileWriteNothing) {
     // The toolkit's error escapes, with the frames released and the status line as it was.
     vt::WriteBytes(r.dir.file("broken.bmp"), {'B', 'M', 1, 2, 3});
     r.port.AnswerOpen({frames[0], frames[1], r.dir.file("broken.bmp")});
-    EXPECT_THROW(CreateMedian(r.state, r.port), EBitmapError);
+    EXPECT_THROW(RunCreateMedian(r.state, r.port), EBitmapError);
     EXPECT_TRUE(r.state.FrameList.empty());
     EXPECT_EQ(r.port.LastStatus(), "Loading input files...");
     EXPECT_EQ(r.port.save().executed, 1);

@@ -11,13 +11,13 @@ TEST(FindHighAndLow, ShowsHighestLowestAndTruncatedAverageOfEveryByte) {
     using Rows = std::vector<std::pair<std::string, std::string>>;
     Session r;
     r.port.CancelOpen();  // Cancel leaves the status line alone
-    FindHighAndLow(r.state, r.port);
+    RunFindHighAndLow(r.state, r.port);
     EXPECT_TRUE(r.port.statuses.empty());
 
     const std::string path = r.Frame("f.bmp", 1, {10, 20, 40}, 24);  // blue, green and red bytes together
     const auto before = vt::ReadBytes(path);
     r.port.AnswerOpen({path});
-    FindHighAndLow(r.state, r.port);
+    RunFindHighAndLow(r.state, r.port);
     EXPECT_EQ(r.port.results, (std::vector<Rows>{{{"Highest", "40"}, {"Lowest", "10"}, {"Average", "23"}, {"", ""}, {"", ""}}}));
     EXPECT_EQ(r.port.statuses, (Texts{"Measuring " + path, "Idle"}));
     EXPECT_TRUE(r.port.messages.empty());

@@ -125,7 +125,7 @@ TEST(Prescale, AutoPerFileAndManualChooseTheirFactors) {
         const auto f = Frame(m, "f.bmp", {3, 100});
         m.port.AnswerPrescale(text);
         if (!expected.empty()) m.port.AnswerOpen({f});
-        ManualPrescale(m.state, m.port);
+        RunPrescaleManual(m.state, m.port);
         EXPECT_EQ(m.port.prescaleDefaults, Texts{"2.0"}) << text;
         EXPECT_EQ(m.Pixels(f), expected.empty() ? (Bytes{3, 100}) : expected) << '"' << text << '"';
         EXPECT_EQ(m.port.open().executed, expected.empty() ? 0 : 1) << text;
@@ -137,13 +137,13 @@ TEST(Prescale, WideStretchesEachFrameAndCancelLeavesTheStatusLine) {
     Session r;
     const auto a = Frame(r, "a.bmp", {10, 10, 10, 20, 35});
     r.port.AnswerOpen({a});
-    WidePrescale(r.state, r.port);
+    RunPrescaleWide(r.state, r.port);
     EXPECT_EQ(r.port.statuses, (Texts{"Stretching " + a, "Idle"}));
     EXPECT_EQ(r.Pixels(a), (Bytes{0, 0, 0, 102, 254}));
     EXPECT_TRUE(r.port.messages.empty());
 
     r.port.statuses.clear();
-    for (auto command : {WidePrescale, SmartWidePrescale, ManualPrescale}) {
+    for (auto command : {RunPrescaleWide, RunPrescaleSmartWide, RunPrescaleManual}) {
         r.port.AnswerPrescale("2.0");
         r.port.CancelOpen();
         command(r.state, r.port);
@@ -160,7 +160,7 @@ TEST(Prescale, AFailedWriteIsReportedAndLeavesTheFrameAsItWas) {
     const Bytes before = vt::ReadBytes(a);
     const bool limited = WithSmallFileLimit([&] {
         r.port.AnswerOpen({a});
-        WidePrescale(r.state, r.port);
+        RunPrescaleWide(r.state, r.port);
         r.port.AnswerOpen({a});
         PrescaleFrames(r.state, r.port, psManual, 2.0);
     });

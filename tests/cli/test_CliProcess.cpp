@@ -24,8 +24,8 @@ TEST(CliProcess, RunsTheOperationsInTheOrderGivenOnRealFrames) {
     vt::TempDir dir;
     Sky(dir, {"m51_001.bmp"});
     const std::string in = dir.file("m51_001.bmp");
-    const TPostOperation hist{TPostOpKind::Histogram, 10, 250, 0}, ddp{TPostOpKind::DDP, 1, 64, 1},
-        unsharp{TPostOpKind::UnsharpMask, 2, 60, 0};
+    const TPostOperation hist = THistogramParms{10, 250}, ddp = TDDPParms{1, 64, 1},
+                         unsharp = TUnsharpMaskParms{2, 60};
     const auto r = Cli("process m51_001.bmp --histogram 10,250 --ddp 1,64,1 --unsharp 2,60 -o a", dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(r.output, "");

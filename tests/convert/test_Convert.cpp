@@ -47,7 +47,7 @@ TEST(ToGrayscale, ConvertsEachFileInPlaceAndReportsTheBadOne) {
     vt::WriteBytes(junk, Bytes(30, 'x'));
     const std::string grey = s.Frame("grey.bmp", 2, {3, 4}, 8, Grey(256, 1, true));  // white at 0
     s.port.AnswerOpen({colour, junk, grey});
-    ToGrayscale(s.state, s.port);
+    RunToGrayscale(s.state, s.port);
     EXPECT_EQ(s.port.statuses, (Texts{"Converting " + colour, "Converting " + junk, "Converting " + grey, "Idle"}));
     EXPECT_EQ(s.Messages(), Texts{kFileError});
     EXPECT_EQ(s.port.processMessagesCalls, 2);  // once per file converted, not for the unreadable one
@@ -66,7 +66,7 @@ TEST(ToFits, WritesBesideEachFrameAndRefusesColourFrames) {
     const std::string named = s.Frame("named.fts", 1, {9});  // a bitmap already named as its FITS copy
     const auto before = vt::ReadBytes(grey), namedBefore = vt::ReadBytes(named);
     s.port.AnswerOpen({grey, junk, colour, named});
-    ToFits(s.state, s.port);
+    RunToFits(s.state, s.port);
 
     EXPECT_EQ(s.port.statuses.back(), "Idle");
     EXPECT_EQ(s.Messages(), (Texts{kFileError, "Error: " + std::string(BmpErrorText(BMP_IMPROPER_TYPE)),

@@ -30,7 +30,7 @@ TEST(Rename, GivesRootNumberAndTheFileNamesOwnExtension) {
     const Texts files = Touch(s.dir, {"m42.2024/b.bmp", "m42.2024/a.v2.bmp", "m42.2024/c"});
     s.port.AnswerOpen(files);
     s.port.AnswerRename("m42", false);
-    RenameFiles(s.state, s.port);
+    RunRename(s.state, s.port);
     EXPECT_TRUE(s.port.messages.empty());
     EXPECT_EQ(s.port.statuses, (Texts{"Renaming " + files[0], "Renaming " + files[1], "Renaming " + files[2], "Idle"}));
     EXPECT_EQ(vt::ReadBytes(s.dir.file("m42.2024/m421.bmp")), Bytes{0});  // list order, not name order
@@ -50,7 +50,7 @@ TEST(Rename, ATakenNameOrARefusedRenameIsReportedAndTheBatchGoesOn) {
     ASSERT_EQ(mkdir(s.dir.file("3.bmp").c_str(), 0755), 0);  // a folder counts as taken
     s.port.AnswerOpen(files);
     s.port.AnswerRename("", false);
-    RenameFiles(s.state, s.port);
+    RunRename(s.state, s.port);
     EXPECT_EQ(s.Messages(), (Texts{"Error: File [1.bmp] exists.", "Error: File [3.bmp] exists."}));
     EXPECT_EQ(s.dir.entries(), (Texts{"2.bmp", "3.bmp", "x.bmp", "y.bmp"}));
     EXPECT_EQ(vt::ReadBytes(s.dir.file("2.bmp")), Bytes{1});
@@ -59,7 +59,7 @@ TEST(Rename, ATakenNameOrARefusedRenameIsReportedAndTheBatchGoesOn) {
     const Texts one = Touch(refused.dir, {"a.bmp"});
     refused.port.AnswerOpen(one);
     refused.port.AnswerRename("gone/m", false);
-    RenameFiles(refused.state, refused.port);
+    RunRename(refused.state, refused.port);
     EXPECT_EQ(refused.Messages(), (Texts{"Error: Cannot rename " + one[0] + " to " + refused.dir.file("gone/m1.bmp") +
                                          ": No such file or directory"}));
 }
@@ -70,14 +70,14 @@ TEST(Rename, PaddedWithAThousandFilesIsRefusedBeforeAnyRename) {
     const Texts before = s.dir.entries();
     s.port.AnswerOpen(files);
     s.port.AnswerRename("m", true);
-    RenameFiles(s.state, s.port);
+    RunRename(s.state, s.port);
     EXPECT_EQ(s.Messages(), Texts{"Error: Too many files! Must be less than 1000."});
     EXPECT_EQ(s.port.statuses, Texts{"Renaming " + files[0]});  // not set back to "Idle"
     EXPECT_EQ(s.dir.entries(), before);
 
     s.port.statuses.clear();  // Cancel: no dialog, no status
     s.port.CancelOpen();
-    RenameFiles(s.state, s.port);
+    RunRename(s.state, s.port);
     EXPECT_EQ(s.port.renameAsked, 1);
     EXPECT_TRUE(s.port.statuses.empty());
 }

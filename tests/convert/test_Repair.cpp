@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "../calibration/CalibrationSession.h"
+#include "untErode.h"
 #include "untRepair.h"
+#include "untResizeFrames.h"
 
 using namespace vc;
 
@@ -25,7 +27,7 @@ TEST(RepairCommands, ResizeAsksOnceThenEnlargesEachFrameOrRefusesIt) {
     const Texts files{s.Frame("a.bmp", 2, {1, 2, 3, 4}), s.dir.file("junk.bmp"), s.Frame("c.bmp", 1, {7, 8, 9}, 24)};
     port.AnswerOpen(files);
     port.AnswerString("x2");  // not a number: factor 2
-    ResizeFrames(s.state, port);
+    RunResizeFrames(s.state, port);
     EXPECT_EQ(port.prompts, Texts{"Scale Factor|Enter a scale factor (1..n) 1 = none|2|digits"});
     EXPECT_EQ(port.statuses, (Texts{"Resizing " + files[0], "Resizing " + files[1], "Resizing " + files[2], "Idle"}));
     EXPECT_EQ(port.processMessagesCalls, 3);
@@ -36,10 +38,10 @@ TEST(RepairCommands, ResizeAsksOnceThenEnlargesEachFrameOrRefusesIt) {
     const auto before = vt::ReadBytes(files[0]);
     port.AnswerOpen(files);
     port.AnswerString("0");
-    ResizeFrames(s.state, port);
+    RunResizeFrames(s.state, port);
     port.AnswerOpen({files[0], files[2]});
     port.AnswerString("2000000000");
-    ResizeFrames(s.state, port);
+    RunResizeFrames(s.state, port);
     EXPECT_EQ(Shown(port), (Texts{"Error: File error", "Error: The scale factor must be 1 or more.",
                                    "Error: Memory allocation failed", "Error: Memory allocation failed"}));
     EXPECT_EQ(vt::ReadBytes(files[0]), before);
@@ -52,7 +54,7 @@ TEST(RepairCommands, ErodeAsksPassesAndThresholdAndOnlyRedrawsTheStatus) {
     port.AnswerOpen({hot});
     port.AnswerString("1");
     port.AnswerString("");  // threshold 2: 45 is now an outlier
-    ErodeFrames(s.state, port);
+    RunErode(s.state, port);
     EXPECT_EQ(port.prompts, (Texts{"Iterations|Enter number of passes (1..n)|1|digits",
                                    "Threshhold|Enter +/- threshhold (1..n)|20|digits"}));
     EXPECT_EQ(port.statuses, (Texts{"Eroding " + hot, "Idle"}));
@@ -67,16 +69,16 @@ TEST(RepairCommands, StripCommandsReportRefusedFramesAndFailedWrites) {
                       large = s.Frame("large.bmp", 64, Bytes(64 * 64, 9));
     const auto smallBytes = vt::ReadBytes(small), largeBytes = vt::ReadBytes(large);
     port.AnswerOpen({small});
-    StripTopAndBottom(s.state, port);
+    RunStripTopAndBottom(s.state, port);
     port.AnswerOpen({small});
-    StripFrameSides(s.state, port);
+    RunStripSides(s.state, port);
     EXPECT_EQ(port.statuses, (Texts{"Stripping " + small, "Idle", "Stripping " + small, "Idle"}));
     // The written frame would be over 4 KB: the write fails and is reported.
     const bool limited = WithSmallFileLimit([&] {
         port.AnswerOpen({large});
-        RemoveVerticalBars(s.state, port);
+        RunVerticalBars(s.state, port);
         port.AnswerOpen({large});
-        FixEdges(s.state, port);
+        RunFixEdges(s.state, port);
     });
     if (!limited) GTEST_SKIP() << "the file size limit cannot be lowered here";
     EXPECT_EQ(Shown(port), (Texts{"Error: Improper file type", "Error: Improper file type", "Error: File error",

@@ -28,7 +28,7 @@ TEST(ApplyPostOperation, ResultsGoBackIntoThePicturesOwnFormat) {
     reversed.SetPalette(ramp);
     const uint8_t indices[] = {0, 155, 245, 205};
     std::copy(indices, indices + 4, reversed.ScanLine(0));
-    ApplyPostOperation(reversed, {TPostOpKind::Histogram, 0, 255, 0});
+    ApplyPostOperation(reversed, THistogramParms{0, 255});
     EXPECT_EQ(reversed.PixelFormat(), pf8bit);
     EXPECT_EQ(Row(reversed, 0), (std::vector<uint8_t>{0, 151, 245, 203}));
 
@@ -39,7 +39,7 @@ TEST(ApplyPostOperation, ResultsGoBackIntoThePicturesOwnFormat) {
     TBitmap expected(rgb), step(rgb);
     ApplyUnsharpMask(&rgb, step, 1, 40);
     ApplyDDP(&step, expected, 2, 1, 64);
-    ApplyPostOperation(rgb, {TPostOpKind::UnsharpMask, 1, 40, 0});
-    ApplyPostOperation(rgb, {TPostOpKind::DDP, 1, 64, 2});
+    ApplyPostOperation(rgb, TUnsharpMaskParms{1, 40});
+    ApplyPostOperation(rgb, TDDPParms{1, 64, 2});
     for (int y = 0; y < 2; ++y) EXPECT_EQ(Row(rgb, y), Row(expected, y));
 }

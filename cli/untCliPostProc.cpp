@@ -1,9 +1,13 @@
-#include "untCliProcess.h"
+#include "untCliPostProc.h"
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "untBitmap.h"
 #include "untFileNames.h"
+#include "untPostOps.h"
 
 namespace {
 
@@ -15,17 +19,20 @@ struct TValueRule {
 struct TOpSyntax {
     const char* option;
     const char* valueName;
-    TPostOpKind kind;
     std::vector<TValueRule> values;  // in command-line order
+    TPostOperation (*make)(const std::vector<int32_t>& v);
 };
 
 // The ranges are the dialogs' spinner ranges: a script gets nothing the
 // window could not have given.
 const std::vector<TOpSyntax>& Syntaxes() {
     static const std::vector<TOpSyntax> syntaxes = {
-        {"histogram", "LO,HI", TPostOpKind::Histogram, {{"low", 0, 255}, {"high", 0, 255}}},
-        {"ddp", "LO,HI,FUZZ", TPostOpKind::DDP, {{"low", 1, 255}, {"high", 1, 255}, {"fuzz", 0, 5}}},
-        {"unsharp", "APERTURE,INTENSITY", TPostOpKind::UnsharpMask, {{"aperture", 1, 5}, {"intensity", 1, 100}}},
+        {"histogram", "LO,HI", {{"low", 0, 255}, {"high", 0, 255}},
+         [](const std::vector<int32_t>& v) -> TPostOperation { return THistogramParms{v[0], v[1]}; }},
+        {"ddp", "LO,HI,FUZZ", {{"low", 1, 255}, {"high", 1, 255}, {"fuzz", 0, 5}},
+         [](const std::vector<int32_t>& v) -> TPostOperation { return TDDPParms{v[0], v[1], v[2]}; }},
+        {"unsharp", "APERTURE,INTENSITY", {{"aperture", 1, 5}, {"intensity", 1, 100}},
+         [](const std::vector<int32_t>& v) -> TPostOperation { return TUnsharpMaskParms{v[0], v[1]}; }},
     };
     return syntaxes;
 }
@@ -55,8 +62,8 @@ bool ParseValues(const std::string& text, std::vector<int32_t>* out) {
     }
 }
 
-}  // namespace
-
+// The operations of a process command line, in the order given; throws
+// ECliUsage for a value that is malformed or outside its dialog's range.
 std::vector<TPostOperation> ParsePostOperations(const std::vector<std::pair<std::string, std::string>>& sequence) {
     std::vector<TPostOperation> ops;
     for (const auto& [option, text] : sequence) {
@@ -67,23 +74,18 @@ std::vector<TPostOperation> ParsePostOperations(const std::vector<std::pair<std:
             for (size_t k = 0; ok && k < v.size(); ++k) ok = v[k] >= s.values[k].low && v[k] <= s.values[k].high;
             if (!ok)
                 throw ECliUsage("--" + option + " takes " + s.valueName + " (" + Describe(s) + "), got '" + text + "'");
-            TPostOperation op;
-            op.kind = s.kind;
-            op.a = v[0];
-            op.b = v[1];
-            op.c = v.size() > 2 ? v[2] : 0;
-            ops.push_back(op);
+            ops.push_back(s.make(v));
         }
     }
     return ops;
 }
 
-TCliCommand ProcessCommand() {
-    TCliCommand c;
-    c.name = "process";
-    c.summary = "histogram modification, DDP and unsharp mask on one picture";
-    c.synopsis = "IN [--histogram LO,HI] [--ddp LO,HI,FUZZ] [--unsharp APERTURE,INTENSITY]... -o OUT";
-    c.description =
+}  // namespace
+
+TCliCommand CliProcess() {
+    return MakeCliCommand(
+        "process", "histogram modification, DDP and unsharp mask on one picture",
+        "IN [--histogram LO,HI] [--ddp LO,HI,FUZZ] [--unsharp APERTURE,INTENSITY]... -o OUT",
         "Post-processes one picture as File / \"Process\" does and writes the result to\n"
         "OUT. The operations run in the order given, each as often as it is given,\n"
         "each on the result of the one before, exactly as \"Calculate\" then \"Ok\" in\n"
@@ -105,23 +107,19 @@ TCliCommand ProcessCommand() {
         "as a bitmap file in the picture's own pixel format and palette; when OUT\n"
         "has no dot anywhere in it, folders included, \".bmp\" is added. An existing\n"
         "OUT is replaced whole. IN is never changed unless OUT names it. A value\n"
-        "outside its range is a usage error, and nothing is written.\n\n"
-        "Exit status: 0 when the picture was written, 1 when it could not be loaded\n"
-        "or written, 2 for a usage error. Messages go to standard error.";
-    c.options = {{"histogram", 0, "LO,HI", "histogram modification (low, high)", true},
-                 {"ddp", 0, "LO,HI,FUZZ", "digital development processing (low, high, fuzz)", true},
-                 {"unsharp", 0, "APERTURE,INTENSITY", "unsharp mask (aperture, intensity)", true},
-                 {"output", 'o', "OUT", "the file to write; \".bmp\" is added when OUT has no dot"}};
-    c.minFiles = 1;
-    c.run = [](const TCliArgs& args, TCliPort&, TMainState&) {
-        if (args.files.size() != 1) throw ECliUsage("process takes one picture");
-        if (!args.Has("output")) throw ECliUsage("the output file is missing (-o OUT)");
-        if (args.Value("output").empty()) throw ECliUsage("the output file name is empty");
-        const std::vector<TPostOperation> ops = ParsePostOperations(args.sequence);
-        TBitmap picture;
-        picture.LoadFromFile(args.files[0]);
-        for (const auto& op : ops) ApplyPostOperation(picture, op);
-        picture.SaveToFile(ApplySaveExtension(args.Value("output")));
-    };
-    return c;
+        "outside its range is a usage error, and nothing is written.",
+        {{"histogram", 0, "LO,HI", "histogram modification (low, high)", true},
+         {"ddp", 0, "LO,HI,FUZZ", "digital development processing (low, high, fuzz)", true},
+         {"unsharp", 0, "APERTURE,INTENSITY", "unsharp mask (aperture, intensity)", true},
+         {"output", 'o', "OUT", "the file to write; \".bmp\" is added when OUT has no dot"}},
+        [](const TCliArgs& args, TCliPort&, TMainState&) {
+            if (args.files.size() != 1) throw ECliUsage("process takes one picture");
+            if (!args.Has("output")) throw ECliUsage("the output file is missing (-o OUT)");
+            if (args.Value("output").empty()) throw ECliUsage("the output file name is empty");
+            const std::vector<TPostOperation> ops = ParsePostOperations(args.sequence);
+            TBitmap picture;
+            picture.LoadFromFile(args.files[0]);
+            for (const auto& op : ops) ApplyPostOperation(picture, op);
+            picture.SaveToFile(ApplySaveExtension(args.Value("output")));
+        });
 }

@@ -1,0 +1,6 @@
+// velmora-cli erode: "Erode" without the window.
+#pragma once
+
+#include "untCliArgs.h"
+
+TCliCommand CliErode();

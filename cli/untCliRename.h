@@ -1,0 +1,6 @@
+// velmora-cli rename: "Rename" without the window.
+#pragma once
+
+#include "untCliArgs.h"
+
+TCliCommand CliRename();
