@@ -1,5 +1,5 @@
 // "New Normal", "New Map" and "Flat Field": the kernels on tiny frames worked
-// out by hand, and the commands on files through the scripted port.
+// out by hand, and the three commands on files through the scripted port.
 #include <gtest/gtest.h>
 
 #include "CalibrationSession.h"
@@ -77,58 +77,54 @@ TEST(CorrectKernels, FlatGainIsRelativeToTheIntegerMeanOfTheFlat) {
     EXPECT_TRUE(FlatGainUsable(*MakeRecord(4, 1, {0, 0, 0, 0})));  // every gain 1.0; mean 0 otherwise is refused
 }
 
-TEST(CorrectCommands, NewNormalAndNewMapOverwriteEachFrameWithAGreyPalette) {
-    Session r;
-    Bytes dark(kW * kW, 10);
-    dark[At(5, 5)] = 60;  // mean 1510 / 144 = 10: deviations 50 and 20
-    dark[At(1, 1)] = 30;
-    Bytes light(kW * kW, 250);
+// Each command titles its dialogs, shows its verb and leaves every frame as
+// its kernel makes it over a grey palette; cancels and an unreadable
+// reference end it without a message.
+TEST(CorrectCommands, EachRunsItsDialogsAndLeavesWhatItsMapMakes) {
+    const struct {
+        void (*run)(TMainState&, TUiPort&);
+        const char *title, *verb;
+        void (*correct)(BmpRecord& light, const BmpRecord& reference);
+    } cases[] = {
+        {RunDarkSubtractNewNormal, "Select Dark Frame", "Dark correcting ",
+         [](BmpRecord& l, const BmpRecord& d) { ApplyDeviationMap(l, DeviationMap(d).get()); }},
+        {RunDarkSubtractNewMap, "Select Dark Frame", "Dark correcting ",
+         [](BmpRecord& l, const BmpRecord& d) { (void)ApplyMapWithLocalMean(l, DeviationMap(d).get()); }},
+        {RunFlatField, "Select Flat Field", "Flat fielding ",
+         [](BmpRecord& l, const BmpRecord& f) { DivideByGainMap(l, FlatGainMap(f).get()); }},
+    };
+    Bytes reference(kW * kW, 10), light(kW * kW, 250);  // a hot pixel in a bright area and one in a dark one
+    reference[At(5, 5)] = 60;
+    reference[At(1, 1)] = 30;
     light[At(4, 5)] = 252;
     light[At(5, 5)] = 255;
     light[At(1, 1)] = 100;
-    const auto d = r.Frame("dark.bmp", kW, dark);
-    const auto normal = r.Frame("normal.bmp", kW, light, 8, Grey(256, 1, true));
-    const auto mapped = r.Frame("map.bmp", kW, light);
-    r.port.AnswerOpen({d});
-    r.port.AnswerOpen({normal});
-    RunDarkSubtractNewNormal(r.state, r.port);
-    r.port.AnswerOpen({d});
-    r.port.AnswerOpen({mapped});
-    RunDarkSubtractNewMap(r.state, r.port);
-
-    EXPECT_EQ(r.port.statuses, (Texts{"Dark correcting " + normal, "Idle", "Dark correcting " + mapped, "Idle"}));
-    EXPECT_TRUE(r.port.messages.empty());
-    EXPECT_EQ(r.port.open().Title, "Select Image Frames");
-    EXPECT_EQ(r.port.open().Options, unsigned(ofAllowMultiSelect | ofFileMustExist));
-    // New Normal: 50 is hot and takes its neighbour, 20 is subtracted.
-    Bytes expected = light;
-    expected[At(5, 5)] = 252;
-    expected[At(1, 1)] = 80;
-    RGBQUAD entry{};
-    EXPECT_EQ(r.Pixels(normal, &entry, 200), expected);
-    EXPECT_EQ(entry.rgbRed + entry.rgbGreen + entry.rgbBlue, 600);
-    // New Map: the excess 5 is under the copy's threshold (13.26); 20 is now hot.
-    expected[At(5, 5)] = expected[At(1, 1)] = 250;
-    EXPECT_EQ(r.Pixels(mapped), expected);
-    EXPECT_EQ(r.Pixels(d), dark);
-}
-
-TEST(CorrectCommands, CancelsAndAnUnreadableReferenceEndWithoutAMessage) {
-    const std::pair<void (*)(TMainState&, TUiPort&), std::string> commands[] = {
-        {RunDarkSubtractNewNormal, "Select Dark Frame"}, {RunDarkSubtractNewMap, "Select Dark Frame"}, {RunFlatField, "Select Flat Field"}};
-    for (const auto& [run, title] : commands) {
+    for (const auto& c : cases) {
         Session r;
+        const auto ref = r.Frame("ref.bmp", kW, reference), f = r.Frame("f.bmp", kW, light, 8, Grey(256, 1, true));
         vt::WriteBytes(r.dir.file("junk.bmp"), Bytes(100, 'x'));
-        r.port.CancelOpen();  // the first cancel leaves the status line alone
-        r.port.AnswerOpen({r.Frame("ref.bmp", 2, {5, 6, 7, 8})});
-        r.port.CancelOpen();
+        auto expected = MakeRecord(kW, kW, light);
+        c.correct(*expected, *MakeRecord(kW, kW, reference));
         r.port.AnswerOpen({r.dir.file("junk.bmp")});
-        for (int i = 0; i < 3; ++i) run(r.state, r.port);
-        EXPECT_EQ(r.port.statuses, (Texts{"Idle", "Idle"})) << title;
-        EXPECT_EQ(r.port.open().executed, 4) << title;  // no frames dialog after the unreadable reference
-        EXPECT_EQ(r.port.open().Title, title);
+        r.port.AnswerOpen({ref});
+        r.port.CancelOpen();
+        r.port.AnswerOpen({ref});
+        r.port.AnswerOpen({f});
+        for (int i = 0; i < 3; ++i) c.run(r.state, r.port);
+        EXPECT_EQ(r.port.open().executed, 5) << c.title;  // none for frames after the unreadable reference
+        EXPECT_EQ(r.port.open().Title, "Select Image Frames");
+        EXPECT_EQ(r.port.open().Options, unsigned(ofAllowMultiSelect | ofFileMustExist));
+        r.port.CancelOpen();  // the first cancel leaves the status line alone
+        c.run(r.state, r.port);
+        EXPECT_EQ(r.port.open().Title, c.title);
         EXPECT_EQ(r.port.open().Options, unsigned(ofFileMustExist));
-        EXPECT_TRUE(r.port.messages.empty()) << title;
+        EXPECT_EQ(r.port.statuses, (Texts{"Idle", "Idle", c.verb + f, "Idle"})) << c.title;
+        EXPECT_TRUE(r.port.messages.empty()) << c.title;
+        RGBQUAD entry{};
+        EXPECT_NE(BytesOf(*expected), light) << c.title;
+        EXPECT_EQ(r.Pixels(f, &entry, 200), BytesOf(*expected)) << c.title;
+        EXPECT_EQ(entry.rgbRed + entry.rgbGreen + entry.rgbBlue, 600);
+        EXPECT_EQ(r.Pixels(ref), reference);
     }
 }
 
@@ -136,19 +132,17 @@ TEST(CorrectCommands, FlatFieldReportsBadAndMismatchedFramesAndGoesOn) {
     Session r;
     // Mean 800 / 8 = 100: gains 0.5, 0.5, 2, 1 (zero byte), 1, 2, 1, 1.
     const auto flat = r.Frame("flat.bmp", 4, {50, 50, 200, 0, 100, 200, 100, 100});
-    const Texts bad = {r.Frame("four.bmp", 4, {0x12, 0x34, 0x56, 0x78}, 4), r.Frame("wider.bmp", 5, Bytes(10, 40)),
-                       r.Frame("deeper.bmp", 4, Bytes(24, 40), 24)};
+    const Texts bad = {r.Frame("wider.bmp", 5, Bytes(10, 40)), r.Frame("deeper.bmp", 4, Bytes(24, 40), 24)};
     const auto light = r.Frame("light.bmp", 4, {100, 150, 101, 33, 77, 255, 9, 0});
     std::vector<Bytes> before;
     for (const auto& f : bad) before.push_back(vt::ReadBytes(f));
     r.port.AnswerOpen({flat});
-    r.port.AnswerOpen({bad[0], bad[1], bad[2], light});
+    r.port.AnswerOpen({bad[0], bad[1], light});
     RunFlatField(r.state, r.port);
 
-    EXPECT_EQ(r.port.statuses.size(), 5u);
-    EXPECT_EQ(r.port.statuses[0], "Flat fielding " + bad[0]);
-    EXPECT_EQ(r.Messages(), (Texts{std::string("Error: ") + BmpErrorText(BMP_IMPROPER_TYPE),
-                                   "Error: All files must be the same size", "Error: All files must be the same size"}));
+    EXPECT_EQ(r.port.statuses, (Texts{"Flat fielding " + bad[0], "Flat fielding " + bad[1], "Flat fielding " + light,
+                                      "Idle"}));
+    EXPECT_EQ(r.Messages(), (Texts{"Error: All files must be the same size", "Error: All files must be the same size"}));
     for (size_t i = 0; i < bad.size(); ++i) EXPECT_EQ(vt::ReadBytes(bad[i]), before[i]) << bad[i];
     EXPECT_EQ(r.Pixels(light), (Bytes{200, 255, 50, 33, 77, 127, 9, 0}));
 

@@ -33,7 +33,6 @@ void AllPairs(Bytes& dark, Bytes& light, size_t n) {
 }  // namespace
 
 TEST(DarkKernels, PalettisedAndTwentyFourBitRules) {
-    EXPECT_EQ(Sub8({10, 60, 0}, {50, 50, 255}), (Bytes{40, 0, 255}));
     EXPECT_EQ(Sub8({10, 10}, {50, 50}, 255, 1.25), (Bytes{38, 38}));  // 37.5 stores 38
     EXPECT_EQ(Sub8({10}, {50}, 255, 1.26), Bytes{37});                 // 37.4 stores 37
     EXPECT_EQ(Sub8({10, 200}, {250, 100}, 199, 0.5), (Bytes{199, 0}));
@@ -58,8 +57,7 @@ TEST(DarkKernels, PalettisedAndTwentyFourBitRules) {
     }
 
     // 24-bit: the dark plus an offset, clamped, subtracted without rounding.
-    EXPECT_EQ(Sub24({10, 255, 0}, {50, 200, 1}, 1), (Bytes{39, 0, 0}));
-    EXPECT_EQ(Sub24({5, 0, 9}, {100, 100, 100}, -5), (Bytes{100, 100, 96}));
+    EXPECT_EQ(Sub24({5, 0, 9}, {100, 100, 100}, -5), (Bytes{100, 100, 96}));  // the short rows' path
     AllPairs(dark, light, 3 * 21846);
     for (int offset : {1, 0, -5, 255, 300, -300}) {  // offsets are not clamped by the callers
         const Bytes got = Sub24(dark, light, offset);

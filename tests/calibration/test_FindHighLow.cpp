@@ -10,10 +10,6 @@ using namespace vc;
 TEST(FindHighAndLow, ShowsHighestLowestAndTruncatedAverageOfEveryByte) {
     using Rows = std::vector<std::pair<std::string, std::string>>;
     Session r;
-    r.port.CancelOpen();  // Cancel leaves the status line alone
-    RunFindHighAndLow(r.state, r.port);
-    EXPECT_TRUE(r.port.statuses.empty());
-
     const std::string path = r.Frame("f.bmp", 1, {10, 20, 40}, 24);  // blue, green and red bytes together
     const auto before = vt::ReadBytes(path);
     r.port.AnswerOpen({path});

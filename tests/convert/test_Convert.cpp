@@ -1,5 +1,5 @@
-// "To Grayscale" and "To FITS": the grey conversion on records worked out by
-// hand, and both commands end to end over a batch with a bad file in it.
+// The grey conversion on records worked out by hand, and "To FITS" end to
+// end; "To Grayscale" is in the table of per-file commands.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -15,8 +15,6 @@ bool IsGreyRamp(const BmpRecord& r) {
     const auto* p = reinterpret_cast<const uint8_t*>(r.palette);
     return Bytes(p, p + 1024) == Grey(256);
 }
-
-const std::string kFileError = std::string("Error: ") + BmpErrorText(BMP_FILE_ERROR);
 
 }  // namespace
 
@@ -40,39 +38,21 @@ TEST(ConvertToGrayscale, TakesPaletteRedOrPixelBlueAndLeavesAGreyRamp) {
     EXPECT_EQ(ConvertToGrayscale(colour.get()), BMP_IMPROPER_TYPE);
 }
 
-TEST(ToGrayscale, ConvertsEachFileInPlaceAndReportsTheBadOne) {
-    Session s;
-    const std::string colour = s.Frame("colour.bmp", 2, {255, 0, 0, 0, 0, 255}, 24);
-    const std::string junk = s.dir.file("junk.bmp");
-    vt::WriteBytes(junk, Bytes(30, 'x'));
-    const std::string grey = s.Frame("grey.bmp", 2, {3, 4}, 8, Grey(256, 1, true));  // white at 0
-    s.port.AnswerOpen({colour, junk, grey});
-    RunToGrayscale(s.state, s.port);
-    EXPECT_EQ(s.port.statuses, (Texts{"Converting " + colour, "Converting " + junk, "Converting " + grey, "Idle"}));
-    EXPECT_EQ(s.Messages(), Texts{kFileError});
-    EXPECT_EQ(s.port.processMessagesCalls, 2);  // once per file converted, not for the unreadable one
-    EXPECT_EQ(vt::ReadBytes(junk), Bytes(30, 'x'));
-    EXPECT_EQ(s.Pixels(colour), (Bytes{255, 0}));
-    EXPECT_EQ(s.Pixels(grey), (Bytes{252, 251}));
-}
-
 TEST(ToFits, WritesBesideEachFrameAndRefusesColourFrames) {
     Session s;
     ASSERT_EQ(mkdir(s.dir.file("m42.2024").c_str(), 0755), 0);
     const std::string grey = s.Frame("m42.2024/f.v2.bmp", 3, {1, 2, 3, 4, 5, 6});
-    const std::string junk = s.dir.file("junk.bmp");
-    vt::WriteBytes(junk, Bytes(30, 'x'));
     const std::string colour = s.Frame("colour.bmp", 1, {1, 2, 3}, 24);
     const std::string named = s.Frame("named.fts", 1, {9});  // a bitmap already named as its FITS copy
     const auto before = vt::ReadBytes(grey), namedBefore = vt::ReadBytes(named);
-    s.port.AnswerOpen({grey, junk, colour, named});
+    s.port.AnswerOpen({grey, colour, named});
     RunToFits(s.state, s.port);
 
     EXPECT_EQ(s.port.statuses.back(), "Idle");
-    EXPECT_EQ(s.Messages(), (Texts{kFileError, "Error: " + std::string(BmpErrorText(BMP_IMPROPER_TYPE)),
+    EXPECT_EQ(s.Messages(), (Texts{"Error: " + std::string(BmpErrorText(BMP_IMPROPER_TYPE)),
                                    "Error: Cannot write " + named + ": it is the frame being converted."}));
     EXPECT_EQ(vt::ReadBytes(grey), before);
     EXPECT_EQ(vt::ReadBytes(named), namedBefore);
-    EXPECT_EQ(s.dir.entries(), (Texts{"colour.bmp", "junk.bmp", "m42.2024", "named.fts"}));
+    EXPECT_EQ(s.dir.entries(), (Texts{"colour.bmp", "m42.2024", "named.fts"}));
     EXPECT_EQ(vt::ReadBytes(s.dir.file("m42.2024/f.fts")).size(), 5760u);
 }

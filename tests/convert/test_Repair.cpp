@@ -1,89 +1,87 @@
-// The repair commands end to end on files through the scripted port: their
-// prompts, status lines, messages and what they leave on disk.
+// The per-file conversion and repair commands end to end through the
+// scripted port: what each asks, how it reports progress, and that the frame
+// on disk ends as its kernel, given the answers, leaves it.
 #include <gtest/gtest.h>
 
 #include "../calibration/CalibrationSession.h"
+#include "untConvert.h"
+#include "untConvertKernels.h"
 #include "untErode.h"
 #include "untRepair.h"
+#include "untRepairKernels.h"
 #include "untResizeFrames.h"
 
 using namespace vc;
 
-namespace {
+TEST(ConvertCommands, EachAsksItsQuestionsOnceAndLeavesWhatItsKernelMakes) {
+    const char* const factor = "Scale Factor|Enter a scale factor (1..n) 1 = none|2|digits";
+    const struct {
+        void (*run)(TMainState&, TUiPort&);
+        Texts answers, prompts;
+        std::string verb;
+        long redraws;
+        uint32_t (*kernel)(BmpRecord*);  // what the answers must amount to
+    } cases[] = {
+        {RunResizeFrames, {"x2"}, {factor}, "Resizing ", 1, [](BmpRecord* r) { return EnlargeFrame(r, 2); }},
+        {RunErode, {"1", ""}, {"Iterations|Enter number of passes (1..n)|1|digits",
+                               "Threshhold|Enter +/- threshhold (1..n)|20|digits"},
+         "Eroding ", 0, [](BmpRecord* r) { return ErodeFrame(r, 1, 2); }},
+        {RunStripTopAndBottom, {}, {}, "Stripping ", 0, StripTopBottom},
+        {RunStripSides, {}, {}, "Stripping ", 0, StripSides},
+        {RunVerticalBars, {}, {}, "Stripping ", 0, FixVerticalBars},
+        {RunFixEdges, {}, {}, "Stripping ", 0, FixFrameEdges},
+        {RunToGrayscale, {}, {}, "Converting ", 1, [](BmpRecord* r) { return ConvertToGrayscale(r); }},
+    };
+    for (const auto& c : cases) {
+        Session s;
+        Bytes busy(27 * 33);  // just big enough for both cuts, dark at the top, every kernel has work
+        for (size_t i = 0; i < busy.size(); ++i) busy[i] = static_cast<uint8_t>(i < 27 ? 3 : i * 37 % 200 + 20);
+        const std::string f = s.Frame("f.bmp", 27, busy, 8, Grey(256, 1, true));
+        BmpRecord r;
+        r.fileName = f;
+        ASSERT_EQ(ReadBmpFile(&r), BMP_NO_ERROR);
+        ASSERT_EQ(c.kernel(&r), BMP_NO_ERROR);
+        const Bytes expected = BytesOf(r);
+        FreeBmpBuffers(r);
+        EXPECT_NE(expected, busy) << c.verb;
 
-// Every message as "title: text", without the texts' padding blanks.
-Texts Shown(const vt::ScriptedPort& port) {
-    Texts t;
-    for (const auto& m : port.messages) t.push_back(m.title + ": " + m.text.substr(0, m.text.find_last_not_of(' ') + 1));
-    return t;
+        for (const auto& a : c.answers) s.port.AnswerString(a);
+        s.port.AnswerOpen({f});
+        c.run(s.state, s.port);
+        EXPECT_EQ(s.port.prompts, c.prompts) << c.verb;
+        EXPECT_EQ(s.port.statuses, (Texts{c.verb + f, "Idle"}));
+        EXPECT_EQ(s.port.processMessagesCalls, c.redraws) << c.verb;
+        EXPECT_TRUE(s.port.messages.empty()) << c.verb;
+        EXPECT_EQ(s.Pixels(f), expected) << c.verb;
+    }
 }
 
-}  // namespace
-
-TEST(RepairCommands, ResizeAsksOnceThenEnlargesEachFrameOrRefusesIt) {
+// A factor below 1 ends Resize before any frame; a frame its kernel refuses,
+// or whose rewrite fails, is reported and left as it was.
+TEST(ConvertCommands, RefusalsAndAFailedWriteLeaveEveryFrameAsItWas) {
     Session s;
-    vt::ScriptedPort& port = s.port;
-    vt::WriteBytes(s.dir.file("junk.bmp"), Bytes(30, 'x'));
-    const Texts files{s.Frame("a.bmp", 2, {1, 2, 3, 4}), s.dir.file("junk.bmp"), s.Frame("c.bmp", 1, {7, 8, 9}, 24)};
-    port.AnswerOpen(files);
-    port.AnswerString("x2");  // not a number: factor 2
-    RunResizeFrames(s.state, port);
-    EXPECT_EQ(port.prompts, Texts{"Scale Factor|Enter a scale factor (1..n) 1 = none|2|digits"});
-    EXPECT_EQ(port.statuses, (Texts{"Resizing " + files[0], "Resizing " + files[1], "Resizing " + files[2], "Idle"}));
-    EXPECT_EQ(port.processMessagesCalls, 3);
-    EXPECT_EQ(s.Pixels(files[0]), (Bytes{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}));
-    EXPECT_EQ(s.Pixels(files[2]), (Bytes{7, 8, 9, 7, 8, 9, 7, 8, 9, 7, 8, 9}));
-
-    // 0 is refused before any file; a factor no frame can take, frame by frame.
-    const auto before = vt::ReadBytes(files[0]);
-    port.AnswerOpen(files);
-    port.AnswerString("0");
-    RunResizeFrames(s.state, port);
-    port.AnswerOpen({files[0], files[2]});
-    port.AnswerString("2000000000");
-    RunResizeFrames(s.state, port);
-    EXPECT_EQ(Shown(port), (Texts{"Error: File error", "Error: The scale factor must be 1 or more.",
-                                   "Error: Memory allocation failed", "Error: Memory allocation failed"}));
-    EXPECT_EQ(vt::ReadBytes(files[0]), before);
-}
-
-TEST(RepairCommands, ErodeAsksPassesAndThresholdAndOnlyRedrawsTheStatus) {
-    Session s;
-    vt::ScriptedPort& port = s.port;
-    const std::string hot = s.Frame("hot.bmp", 3, {30, 30, 30, 30, 45, 30, 30, 30, 30});
-    port.AnswerOpen({hot});
-    port.AnswerString("1");
-    port.AnswerString("");  // threshold 2: 45 is now an outlier
-    RunErode(s.state, port);
-    EXPECT_EQ(port.prompts, (Texts{"Iterations|Enter number of passes (1..n)|1|digits",
-                                   "Threshhold|Enter +/- threshhold (1..n)|20|digits"}));
-    EXPECT_EQ(port.statuses, (Texts{"Eroding " + hot, "Idle"}));
-    EXPECT_EQ(port.processMessagesCalls, 0);
-    EXPECT_EQ(s.Pixels(hot), Bytes(9, 30));
-}
-
-TEST(RepairCommands, StripCommandsReportRefusedFramesAndFailedWrites) {
-    Session s;
-    vt::ScriptedPort& port = s.port;
     const std::string small = s.Frame("small.bmp", 20, Bytes(20 * 20, 9)),
                       large = s.Frame("large.bmp", 64, Bytes(64 * 64, 9));
     const auto smallBytes = vt::ReadBytes(small), largeBytes = vt::ReadBytes(large);
-    port.AnswerOpen({small});
-    RunStripTopAndBottom(s.state, port);
-    port.AnswerOpen({small});
-    RunStripSides(s.state, port);
-    EXPECT_EQ(port.statuses, (Texts{"Stripping " + small, "Idle", "Stripping " + small, "Idle"}));
+    s.port.AnswerOpen({small});
+    s.port.AnswerString("0");
+    RunResizeFrames(s.state, s.port);
+    s.port.AnswerOpen({small});
+    s.port.AnswerString("2000000000");
+    RunResizeFrames(s.state, s.port);
+    s.port.AnswerOpen({small});
+    RunStripSides(s.state, s.port);
     // The written frame would be over 4 KB: the write fails and is reported.
-    const bool limited = WithSmallFileLimit([&] {
-        port.AnswerOpen({large});
-        RunVerticalBars(s.state, port);
-        port.AnswerOpen({large});
-        RunFixEdges(s.state, port);
-    });
-    if (!limited) GTEST_SKIP() << "the file size limit cannot be lowered here";
-    EXPECT_EQ(Shown(port), (Texts{"Error: Improper file type", "Error: Improper file type", "Error: File error",
-                                   "Error: File error"}));
-    EXPECT_EQ(port.processMessagesCalls, 0);
+    if (!WithSmallFileLimit([&] {
+            s.port.AnswerOpen({large});
+            RunFixEdges(s.state, s.port);
+        }))
+        GTEST_SKIP() << "the file size limit cannot be lowered here";
+    const auto error = [](uint32_t code) { return "Error: " + std::string(BmpErrorText(code)); };
+    EXPECT_EQ(s.Messages(), (Texts{"Error: The scale factor must be 1 or more.", error(BMP_NO_MEMORY),
+                                   error(BMP_IMPROPER_TYPE), error(BMP_FILE_ERROR)}));
+    EXPECT_EQ(s.port.statuses, (Texts{"Resizing " + small, "Idle", "Stripping " + small, "Idle",
+                                      "Stripping " + large, "Idle"}));
     EXPECT_EQ(vt::ReadBytes(small), smallBytes);
     EXPECT_EQ(vt::ReadBytes(large), largeBytes);
 }

@@ -61,11 +61,12 @@ TEST(PerFileSkeleton, ABadFileOrARefusalWritesNothingAndTheNextFileIsDone) {
     EXPECT_EQ(port.statuses, (Strings{"Converting " + a, "Converting " + bad, "Converting " + c, "Idle"}));
     EXPECT_EQ(port.processMessagesCalls, 3);
 
-    // The other way: the status line only redrawn.
+    // The other way: messages let through only once a file that could be read is done.
     port.statuses.clear();
     port.AnswerOpen({bad, c});
     cmd.processMessages = false;
+    cmd.processAfterFile = true;
     EXPECT_TRUE(RunPerFileCommand(state, port, cmd));
     EXPECT_EQ(port.statuses, (Strings{"Converting " + bad, "Converting " + c, "Idle"}));
-    EXPECT_EQ(port.processMessagesCalls, 3);
+    EXPECT_EQ(port.processMessagesCalls, 4);
 }
