@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "CalibrationSession.h"
+#include "untFlatField.h"
 #include "untPrescaleFrames.h"
 #include "untPrescaleKernels.h"
 
@@ -130,22 +131,28 @@ TEST(Prescale, ManualTakesTheNumberAtTheStartOfTheFieldOnlyAboveZero) {
     EXPECT_TRUE(r.port.statuses.empty());
 }
 
-TEST(Prescale, AFailedWriteIsReportedAndLeavesTheFrameAsItWas) {
+// Each of the three ways a calibration batch writes reports a write that
+// fails, and the frame stays as it was.
+TEST(CalibrationBatches, AFailedWriteIsReportedByEachAndLeavesTheFrameAsItWas) {
     Session r;
     Bytes pixels(4004, 35);  // bigger than the file size limit: only its replacement fails
     pixels[0] = 10;
-    const auto a = Frame(r, "a.bmp", pixels);
+    const auto a = Frame(r, "a.bmp", pixels), flat = Frame(r, "flat.bmp", Bytes(4004, 100));
     const Bytes before = vt::ReadBytes(a);
     const bool limited = WithSmallFileLimit([&] {
         r.port.AnswerOpen({a});
         PrescaleFrames(r.state, r.port, psPerFile, 0.0);
         r.port.AnswerOpen({a});
         RunPrescaleWide(r.state, r.port);
+        r.port.AnswerOpen({flat});
+        r.port.AnswerOpen({a});
+        RunFlatField(r.state, r.port);
     });
     if (!limited) GTEST_SKIP() << "cannot lower the file size limit";
     const std::string failed = std::string("Error: ") + BmpErrorText(BMP_FILE_ERROR);
-    EXPECT_EQ(r.Messages(), (Texts{failed, failed}));
-    EXPECT_EQ(r.port.statuses, (Texts{"Prescaling " + a, "Idle", "Stretching " + a, "Idle"}));
+    EXPECT_EQ(r.Messages(), (Texts{failed, failed, failed}));
+    EXPECT_EQ(r.port.statuses,
+              (Texts{"Prescaling " + a, "Idle", "Stretching " + a, "Idle", "Flat fielding " + a, "Idle"}));
     EXPECT_EQ(vt::ReadBytes(a), before);
-    EXPECT_EQ(r.dir.entries(), Texts{"a.bmp"});
+    EXPECT_EQ(r.dir.entries(), (Texts{"a.bmp", "flat.bmp"}));
 }
