@@ -16,7 +16,7 @@ const char* const kCliOverwritesEachFrame =
 
 TCliCommand MakeCliCommand(std::string name, std::string summary, std::string synopsis, const std::string& description,
                            std::vector<TCliOption> options, TCliRun run) {
-    return {std::move(name),     std::move(summary), std::move(synopsis), description + "\n\n" + kCliExitStatus,
+    return {std::move(name),    std::move(summary), std::move(synopsis), description + "\n\n" + kCliExitStatus,
             std::move(options), std::move(run)};
 }
 

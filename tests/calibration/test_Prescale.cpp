@@ -1,6 +1,7 @@
 // Prescale and stretch: the kernels on tiny frames worked out by hand, and
-// what the commands ask and show through the scripted port; the bytes every
-// mode gives a frame are in the command-line test.
+// what the commands ask and show through the scripted port (the bytes every
+// mode gives a frame are in the command-line test); a failed write in each
+// of the calibration batches.
 #include <gtest/gtest.h>
 
 #include <cmath>
