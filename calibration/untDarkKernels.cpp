@@ -4,13 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+#include "untSimdClones.h"
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
-#define VELMORA_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VELMORA_WIDE_CLONES
-#endif
+namespace {
 
 inline uint8_t StoreClamped(double r, int highestLevel) {
     if (r > highestLevel) r = highestLevel;

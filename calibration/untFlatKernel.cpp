@@ -1,10 +1,9 @@
 #include "untFlatKernel.h"
 
-#include "untStackRows.h"
-
 #include <algorithm>
 #include <cstring>
-#include <vector>
+
+#include "untSimdClones.h"
 
 namespace {
 
@@ -13,12 +12,6 @@ namespace {
 constexpr size_t kBlock = 128;
 // 255 x 257 is the largest sum a 16-bit counter holds.
 constexpr size_t kMaxNarrowStack = 257;
-
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
-#define VELMORA_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VELMORA_WIDE_CLONES
-#endif
 
 void MeanScalar(const uint8_t* const* inputs, size_t n, size_t offset, uint8_t* out, size_t count) {
     uint32_t sum[kBlock] = {};
@@ -79,11 +72,4 @@ void TruncatedMeanRow(const uint8_t* const* inputs, size_t n, uint8_t* out, size
 #endif
         MeanScalar(inputs, n, x, out + x, count);
     }
-}
-
-void TruncatedMeanFrames(size_t n, int width, int height,
-                         const std::function<const uint8_t*(size_t input, int y)>& rowOf,
-                         const std::function<uint8_t*(int y)>& outRow, unsigned threads,
-                         const std::function<void()>& progress) {
-    RunStackRows(n, width, height, rowOf, outRow, threads, progress, TruncatedMeanRow);
 }

@@ -5,6 +5,34 @@
 #include "untBatch.h"
 #include "untFileNames.h"
 #include "untFrameLoader.h"
+#include "untParallelRows.h"
+
+namespace {
+
+// Below about a megabyte of stack the threads cost more than they save.
+constexpr uint64_t kSerialStackBytes = uint64_t{1} << 20;
+
+// Row y of the output frames[0] combined from row y of the inputs
+// frames[1..n]; the calling thread lets messages through after its rows.
+void CombineRows(const std::vector<std::unique_ptr<TBitmap>>& frames, unsigned threads, TStackRowKernel kernel,
+                 const std::function<void()>& progress) {
+    TBitmap& output = *frames[0];
+    const size_t n = frames.size() - 1;
+    const int width = output.Width(), height = output.Height();
+    threads = ParallelThreads(threads, height, uint64_t{n} * static_cast<uint64_t>(width) * static_cast<uint64_t>(height),
+                              kSerialStackBytes);
+    std::vector<std::vector<const uint8_t*>> rows(threads, std::vector<const uint8_t*>(n));
+    ParallelRows(
+        height, threads,
+        [&](int y, unsigned worker) {
+            std::vector<const uint8_t*>& in = rows[worker];
+            for (size_t i = 0; i < n; ++i) in[i] = frames[i + 1]->ScanLine(y);
+            kernel(in.data(), n, output.ScanLine(y), static_cast<size_t>(width));
+        },
+        progress);
+}
+
+}  // namespace
 
 void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, const TMasterFrameCommand& command) {
     state.FrameList.clear();
@@ -64,17 +92,14 @@ void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, c
 
     if (ready) {
         port.SetStatus(command.creatingText);
-        TBitmap& output = *frames[0];
-        RunStackRows(
-            n, width, height, [&](size_t i, int y) { return frames[i + 1]->ScanLine(y); },
-            [&](int y) { return output.ScanLine(y); }, threads, [&] { port.ProcessMessages(); }, command.kernel);
+        CombineRows(frames, threads, command.kernel, [&] { port.ProcessMessages(); });
 
         port.SetStatus("");
         if (SaveFileStep(state, port, "")) {
             port.SetStatus("Saving output file...");
             TFileDialog& save = port.SaveDialog();
             save.FileName = ApplySaveExtension(save.FileName);
-            output.SaveToFile(save.FileName);
+            frames[0]->SaveToFile(save.FileName);
         }
     }
 

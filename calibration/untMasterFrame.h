@@ -5,13 +5,18 @@
 // name and save the output with the first frame's palette.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "untBitmap.h"
 #include "untMainState.h"
-#include "untStackRows.h"
 #include "untUiPort.h"
+
+// kernel(inputs, n, out, width) combines one row of each of the n inputs
+// into that row of the output (LowerMedianRow, TruncatedMeanRow).
+using TStackRowKernel = void (*)(const uint8_t* const* inputs, size_t n, uint8_t* out, size_t width);
 
 struct TMasterFrameCommand {
     size_t minFiles = 1;
@@ -23,5 +28,6 @@ struct TMasterFrameCommand {
 };
 
 // Errors of the toolkit (a file it cannot load or save) escape after the
-// frames are released; the status line keeps its text.
+// frames are released; the status line keeps its text. threads: 0 uses
+// every core, for loading and for combining.
 void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, const TMasterFrameCommand& command);

@@ -1,22 +1,15 @@
 #include "untMedianKernel.h"
 
-#include "untStackRows.h"
-
 #include <algorithm>
 #include <cstring>
-#include <vector>
+
+#include "untSimdClones.h"
 
 namespace {
 
 // Pixels handled together. The stack's slice of one block (n * kBlock bytes)
 // stays in the first-level cache through the eight passes below.
 constexpr size_t kBlock = 128;
-
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
-#define VELMORA_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VELMORA_WIDE_CLONES
-#endif
 
 // The k-th smallest value v at a position is the largest c with
 // count(values < c) < k. Building c bit by bit from the top takes eight
@@ -91,11 +84,4 @@ void LowerMedianRow(const uint8_t* const* inputs, size_t n, uint8_t* out, size_t
         else if (n <= 65535) MedianBlockScalar<uint16_t>(inputs, n, x, out + x, count);
         else MedianBlockScalar<uint32_t>(inputs, n, x, out + x, count);
     }
-}
-
-void LowerMedianFrames(size_t n, int width, int height,
-                       const std::function<const uint8_t*(size_t input, int y)>& rowOf,
-                       const std::function<uint8_t*(int y)>& outRow, unsigned threads,
-                       const std::function<void()>& progress) {
-    RunStackRows(n, width, height, rowOf, outRow, threads, progress, LowerMedianRow);
 }

@@ -5,8 +5,9 @@
 #include <cstring>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "untParallelRows.h"
 
 // Speed without changing a byte. Every kernel output is a function of one or
 // two source bytes and the parameters, so each kernel first works out the
@@ -36,37 +37,13 @@ void CheckPair(const TBitmap& source, const TBitmap& destination) {
 
 size_t RowLength(const TBitmap& b) { return static_cast<size_t>(b.Width()) * static_cast<size_t>(BytesPerPixel(b)); }
 
-// How many row bands a picture is cut into: one per core, but one only for a
-// small picture, where starting threads costs more than it saves.
-int BandsFor(const TBitmap& b) {
-    const size_t bytes = RowLength(b) * static_cast<size_t>(b.Height());
-    if (bytes < (size_t{1} << 18)) return 1;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return static_cast<int>(std::min<unsigned>(cores, static_cast<unsigned>(b.Height())));
-}
+// Below this a picture stays on one thread: starting threads would cost
+// more than they save.
+constexpr uint64_t kSerialPictureBytes = uint64_t{1} << 18;
 
-int BandStart(int band, int bands, int height) {
-    return static_cast<int>(static_cast<int64_t>(height) * band / bands);
-}
-
-// body(band, firstRow, endRow) for every band; the calling thread takes band
-// 0, and any band no thread could be started for. body must not throw.
-template <class Body>
-void RunBands(int bands, int height, const Body& body) {
-    std::vector<std::thread> pool;
-    std::vector<int> inline_;
-    for (int b = 1; b < bands; ++b) {
-        try {
-            pool.emplace_back([&body, b, bands, height] {
-                body(b, BandStart(b, bands, height), BandStart(b + 1, bands, height));
-            });
-        } catch (...) {
-            inline_.push_back(b);
-        }
-    }
-    body(0, 0, BandStart(1, bands, height));
-    for (int b : inline_) body(b, BandStart(b, bands, height), BandStart(b + 1, bands, height));
-    for (auto& t : pool) t.join();
+// How many row bands a picture is cut into: one per thread.
+unsigned BandsFor(const TBitmap& b, unsigned threads) {
+    return ParallelThreads(threads, b.Height(), RowLength(b) * static_cast<uint64_t>(b.Height()), kSerialPictureBytes);
 }
 
 // Exact floor(n / d) by a multiplication: with m = ceil(2^32 / d),
@@ -202,18 +179,18 @@ private:
 // emit(band, y, meanRow) for every row of the picture, with the mean of
 // radius r (r >= 1), over the picture's bands; emit must not throw.
 template <class VSum, class HSum, int Step, class Emit>
-void ForEachMeanRowT(const TBitmap& source, int64_t r, uint64_t maxCount, int bands, const Emit& emit) {
+void ForEachMeanRowT(const TBitmap& source, int64_t r, uint64_t maxCount, unsigned bands, const Emit& emit) {
     TBoxMean<VSum, HSum, Step> mean(source, r, maxCount);
     std::vector<typename TBoxMean<VSum, HSum, Step>::TSpace> spaces;
-    spaces.reserve(static_cast<size_t>(bands));
-    for (int b = 0; b < bands; ++b) spaces.push_back(mean.MakeSpace());
-    RunBands(bands, source.Height(), [&](int band, int y0, int y1) {
-        mean.Band(spaces[static_cast<size_t>(band)], y0, y1, [&](int y, const uint8_t* row) { emit(band, y, row); });
+    spaces.reserve(bands);
+    for (unsigned b = 0; b < bands; ++b) spaces.push_back(mean.MakeSpace());
+    ParallelBands(source.Height(), bands, [&](unsigned band, int y0, int y1) {
+        mean.Band(spaces[band], y0, y1, [&](int y, const uint8_t* row) { emit(band, y, row); });
     });
 }
 
 template <int Step, class Emit>
-void ForEachMeanRowStep(const TBitmap& source, int32_t radius, int bands, const Emit& emit) {
+void ForEachMeanRowStep(const TBitmap& source, int32_t radius, unsigned bands, const Emit& emit) {
     // A window reaching past every edge adds nothing more.
     const int64_t r = std::min<int64_t>(radius, std::max(source.Width(), source.Height()));
     const uint64_t tall = static_cast<uint64_t>(std::min<int64_t>(2 * r + 1, source.Height()));
@@ -228,10 +205,10 @@ void ForEachMeanRowStep(const TBitmap& source, int32_t radius, int bands, const 
 // emit(band, y, meanRow) over the mean of radius r, or over the source's own
 // rows when r is 0 or less (the mean is then the picture itself).
 template <class Emit>
-void ForEachMeanRow(const TBitmap& source, int32_t radius, int bands, const Emit& emit) {
+void ForEachMeanRow(const TBitmap& source, int32_t radius, unsigned bands, const Emit& emit) {
     if (source.Empty()) return;
     if (radius <= 0) {
-        RunBands(bands, source.Height(), [&](int band, int y0, int y1) {
+        ParallelBands(source.Height(), bands, [&](unsigned band, int y0, int y1) {
             for (int y = y0; y < y1; ++y) emit(band, y, source.ScanLine(y));
         });
         return;
@@ -247,13 +224,13 @@ using TPairTable = std::vector<uint8_t>;
 
 }  // namespace
 
-void ModifyHistogram(const TBitmap& source, TBitmap& destination, uint8_t low, uint8_t high) {
+void ModifyHistogram(const TBitmap& source, TBitmap& destination, uint8_t low, uint8_t high, unsigned threads) {
     CheckPair(source, destination);
     if (source.Empty()) return;
     const size_t n = RowLength(source);
-    const int bands = BandsFor(source);
-    std::vector<std::array<uint8_t, 2>> extremes(static_cast<size_t>(bands), {255, 0});
-    RunBands(bands, source.Height(), [&](int band, int y0, int y1) {
+    const unsigned bands = BandsFor(source, threads);
+    std::vector<std::array<uint8_t, 2>> extremes(bands, {255, 0});
+    ParallelBands(source.Height(), bands, [&](unsigned band, int y0, int y1) {
         uint8_t lo = 255, hi = 0;
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = source.ScanLine(y);
@@ -262,7 +239,7 @@ void ModifyHistogram(const TBitmap& source, TBitmap& destination, uint8_t low, u
                 hi = std::max(hi, s[i]);
             }
         }
-        extremes[static_cast<size_t>(band)] = {lo, hi};
+        extremes[band] = {lo, hi};
     });
     uint8_t minimum = 255, maximum = 0;
     for (const auto& e : extremes) {
@@ -279,7 +256,7 @@ void ModifyHistogram(const TBitmap& source, TBitmap& destination, uint8_t low, u
         const double value = x * factor;
         table[x] = value >= 255.0 ? 255 : static_cast<uint8_t>(value);
     }
-    RunBands(bands, source.Height(), [&](int, int y0, int y1) {
+    ParallelBands(source.Height(), bands, [&](unsigned, int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = source.ScanLine(y);
             uint8_t* d = destination.ScanLine(y);
@@ -288,7 +265,7 @@ void ModifyHistogram(const TBitmap& source, TBitmap& destination, uint8_t low, u
     });
 }
 
-TBitmap BlurBitmap(const TBitmap& source, int32_t radius) {
+TBitmap BlurBitmap(const TBitmap& source, int32_t radius, unsigned threads) {
     if (source.Empty() || radius <= 0) return source;
     BytesPerPixel(source);
     TBitmap blurred(source.Width(), source.Height(), source.PixelFormat());
@@ -297,12 +274,13 @@ TBitmap BlurBitmap(const TBitmap& source, int32_t radius) {
     // Each band writes its own rows of the new bitmap; nothing else touches them.
     std::vector<uint8_t*> rows(static_cast<size_t>(source.Height()));
     for (int y = 0; y < source.Height(); ++y) rows[static_cast<size_t>(y)] = blurred.ScanLine(y);
-    ForEachMeanRow(source, radius, BandsFor(source),
-                   [&](int, int y, const uint8_t* mean) { std::memcpy(rows[static_cast<size_t>(y)], mean, n); });
+    ForEachMeanRow(source, radius, BandsFor(source, threads),
+                   [&](unsigned, int y, const uint8_t* mean) { std::memcpy(rows[static_cast<size_t>(y)], mean, n); });
     return blurred;
 }
 
-void ApplyDDP(const TBitmap* source, TBitmap& destination, int32_t fuzz, int32_t low, int32_t high) {
+void ApplyDDP(const TBitmap* source, TBitmap& destination, int32_t fuzz, int32_t low, int32_t high,
+              unsigned threads) {
     if (source == nullptr || high == 0) return;
     CheckPair(*source, destination);
     if (source->Empty()) return;
@@ -331,14 +309,15 @@ void ApplyDDP(const TBitmap* source, TBitmap& destination, int32_t fuzz, int32_t
         copy = *source;
         from = &copy;
     }
-    ForEachMeanRow(*from, fuzz, BandsFor(*from), [&](int, int y, const uint8_t* mean) {
+    ForEachMeanRow(*from, fuzz, BandsFor(*from, threads), [&](unsigned, int y, const uint8_t* mean) {
         const uint8_t* s = from->ScanLine(y);
         uint8_t* d = out[static_cast<size_t>(y)];
         for (size_t i = 0; i < n; ++i) d[i] = t[static_cast<size_t>(s[i]) << 8 | mean[i]];
     });
 }
 
-void ApplyUnsharpMask(const TBitmap* source, TBitmap& destination, int32_t aperture, int32_t intensity) {
+void ApplyUnsharpMask(const TBitmap* source, TBitmap& destination, int32_t aperture, int32_t intensity,
+                      unsigned threads) {
     if (source == nullptr || intensity == 0) return;
     CheckPair(*source, destination);
     if (source->Empty()) return;
@@ -354,7 +333,7 @@ void ApplyUnsharpMask(const TBitmap* source, TBitmap& destination, int32_t apert
         }
 
     const size_t n = RowLength(*source);
-    const int bands = BandsFor(*source);
+    const unsigned bands = BandsFor(*source, threads);
     std::vector<uint8_t*> out(static_cast<size_t>(source->Height()));
     for (int y = 0; y < source->Height(); ++y) out[static_cast<size_t>(y)] = destination.ScanLine(y);
     const TBitmap* from = source;
@@ -369,13 +348,13 @@ void ApplyUnsharpMask(const TBitmap* source, TBitmap& destination, int32_t apert
     struct TBrightest {
         int s = 0, d = 0;
     };
-    std::vector<TBrightest> brightest(static_cast<size_t>(bands));
+    std::vector<TBrightest> brightest(bands);
     const uint8_t* t = first.data();
-    ForEachMeanRow(*from, aperture, bands, [&](int band, int y, const uint8_t* mean) {
+    ForEachMeanRow(*from, aperture, bands, [&](unsigned band, int y, const uint8_t* mean) {
         const uint8_t* s = from->ScanLine(y);
         uint8_t* d = out[static_cast<size_t>(y)];
         const uint8_t rowMax = *std::max_element(s, s + n);
-        TBrightest& b = brightest[static_cast<size_t>(band)];
+        TBrightest& b = brightest[band];
         if (rowMax > b.s) {
             const size_t at = static_cast<size_t>(std::find(s, s + n, rowMax) - s);
             b = {rowMax, mean[at]};
@@ -397,7 +376,7 @@ void ApplyUnsharpMask(const TBitmap* source, TBitmap& destination, int32_t apert
         value += 0.5;
         second[v] = !(value >= 0) ? 0 : static_cast<uint8_t>(value);  // below 0 only for an intensity below 0
     }
-    RunBands(bands, source->Height(), [&](int, int y0, int y1) {
+    ParallelBands(source->Height(), bands, [&](unsigned, int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             uint8_t* d = out[static_cast<size_t>(y)];
             for (size_t i = 0; i < n; ++i) d[i] = second[d[i]];

@@ -5,12 +5,16 @@
 
 #include <algorithm>
 #include <random>
+#include <thread>
 
 #include "CalibrationSession.h"
 #include "untBitmap.h"
 #include "untFlatAvg.h"
+#include "untFlatKernel.h"
+#include "untMasterFrame.h"
 #include "untMedian.h"
 #include "untMedianKernel.h"
+#include "untParallelRows.h"
 
 using namespace vc;
 
@@ -26,13 +30,31 @@ Bytes NaiveMedian(const std::vector<Bytes>& frames) {
     return out;
 }
 
-Bytes KernelMedian(const std::vector<Bytes>& frames, int width, int height, unsigned threads, int* progress = nullptr) {
+// A whole stack through the row kernel, rows shared out as the master-frame
+// run shares them; progress counted on the calling thread.
+Bytes Stack(TStackRowKernel kernel, const std::vector<Bytes>& frames, int width, int height, unsigned threads,
+            int* progress = nullptr) {
     Bytes out(static_cast<size_t>(width) * height, 0xAA);
-    LowerMedianFrames(
-        frames.size(), width, height, [&](size_t i, int y) { return frames[i].data() + static_cast<size_t>(y) * width; },
-        [&](int y) { return out.data() + static_cast<size_t>(y) * width; }, threads,
-        [&] { if (progress) ++*progress; });
+    const auto caller = std::this_thread::get_id();
+    threads = ParallelThreads(threads, height, 0, 0);  // small stacks too
+    std::vector<std::vector<const uint8_t*>> rows(threads, std::vector<const uint8_t*>(frames.size()));
+    ParallelRows(
+        height, threads,
+        [&](int y, unsigned worker) {
+            for (size_t i = 0; i < frames.size(); ++i) rows[worker][i] = frames[i].data() + static_cast<size_t>(y) * width;
+            kernel(rows[worker].data(), frames.size(), out.data() + static_cast<size_t>(y) * width, width);
+        },
+        [&] {
+            EXPECT_EQ(std::this_thread::get_id(), caller);
+            if (progress) ++*progress;
+        });
     return out;
+}
+Bytes KernelMedian(const std::vector<Bytes>& frames, int width, int height, unsigned threads, int* progress = nullptr) {
+    return Stack(LowerMedianRow, frames, width, height, threads, progress);
+}
+Bytes KernelMean(const std::vector<Bytes>& frames, int width, int height, unsigned threads, int* progress = nullptr) {
+    return Stack(TruncatedMeanRow, frames, width, height, threads, progress);
 }
 
 }  // namespace
@@ -62,6 +84,33 @@ TEST(LowerMedian, AgreesWithSortAndPickOnRandomStacksWithAnyNumberOfThreads) {
         int progress = 0;  // the calling thread takes part, so a window can repaint
         EXPECT_EQ(KernelMedian(frames, width, height, threads, &progress), naive) << threads;
         EXPECT_GT(progress, 0) << threads;
+    }
+}
+
+TEST(TruncatedMean, RoundsDownAndAgreesWithTheDoubleRuleOnRandomStacks) {
+    EXPECT_EQ(KernelMean({{10}, {11}}, 1, 1, 1), Bytes{10});
+    EXPECT_EQ(KernelMean({{10}, {11}, {12}}, 1, 1, 1), Bytes{11});
+
+    std::mt19937 rng(7);
+    // Past 257 frames the 16-bit sums give way to wider ones.
+    for (size_t n : {1u, 2u, 3u, 32u, 256u, 257u, 258u, 300u}) {
+        // 32 frames of 600 x 64 are stack enough for the rows to be shared among threads.
+        const int width = n == 32 ? 600 : 1 + static_cast<int>(rng() % 700);
+        const int height = n == 32 ? 64 : 1 + static_cast<int>(rng() % 4);
+        std::vector<Bytes> frames(n, Bytes(static_cast<size_t>(width) * height));
+        // Odd counts and those past 256 hold only 255s, the largest sums; the
+        // others random values, every remainder.
+        for (auto& f : frames)
+            for (auto& v : f) v = n % 2 || n > 256 ? 255 : static_cast<uint8_t>(rng());
+        const Bytes one = KernelMean(frames, width, height, 1);
+        for (size_t p = 0; p < one.size(); ++p) {
+            double sum = 0;
+            for (const auto& f : frames) sum += f[p];
+            ASSERT_EQ(one[p], static_cast<uint8_t>(sum / static_cast<double>(n))) << n << " frames, pixel " << p;
+        }
+        int progress = 0;  // the calling thread takes part, so a window can repaint
+        EXPECT_EQ(KernelMean(frames, width, height, 3, &progress), one) << n << " frames";
+        EXPECT_GT(progress, 0);
     }
 }
 
