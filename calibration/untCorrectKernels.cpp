@@ -35,19 +35,7 @@ TMapLevels LevelsOf(const double* map, size_t n) {
     return l;
 }
 
-struct TRecordDeleter {
-    void operator()(BmpRecord* r) const {
-        FreeBmpBuffers(r);
-        delete r;
-    }
-};
-
 }  // namespace
-
-size_t RecordByteCount(const BmpRecord& record) {
-    if (!record.infoHeader || !record.pixels) return 0;
-    return std::min<size_t>(record.infoHeader->biSizeImage, BmpPixelBytes(record));
-}
 
 uint32_t RecordMeanLevel(const BmpRecord& record) {
     const size_t n = RecordByteCount(record);
@@ -93,9 +81,8 @@ uint32_t ApplyMapWithLocalMean(BmpRecord& light, const double* map) {
     const int w = light.infoHeader->biWidth;
     const int h = light.infoHeader->biHeight;
 
-    BmpRecord* made = nullptr;
-    if (CreateBmpRecord(made, w, h, BmpBytesPerPixel(light)) != BMP_NO_ERROR) return BMP_NO_MEMORY;
-    const std::unique_ptr<BmpRecord, TRecordDeleter> local(made);
+    TOwnedBmpRecord local;
+    if (local.Create(w, h, BmpBytesPerPixel(light)) != BMP_NO_ERROR) return BMP_NO_MEMORY;
     if (CopyBmpRecord(*local, light) != BMP_NO_ERROR) return BMP_NO_MEMORY;
     BoxMean(*local, light, 3);
 

@@ -4,7 +4,7 @@
 // Every kernel walks a record's pixel buffer as plain bytes, whatever the
 // depth: byte i and its previous byte i - 1 (for 8-bit frames the left
 // neighbour, or the last pixel of the row above at the start of a row).
-// The byte count n of a record is RecordByteCount. A map holds one double
+// The byte count n of a record is RecordByteCount (untBmpUtil). A map holds one double
 // per byte of the reference it was made from; callers apply it only to
 // records of the reference's width, height and depth.
 // A stored byte is the double truncated toward zero, after the clamping
@@ -16,10 +16,6 @@
 #include <memory>
 
 #include "untBmpUtil.h"
-
-// biSizeImage as ReadBmpFile leaves it, never more than the pixel buffer;
-// 0 for a record without headers or pixels.
-size_t RecordByteCount(const BmpRecord& record);
 
 // The reference's mean level: the sum of all bytes divided by the byte
 // count in unsigned integer arithmetic, truncated; 0 for an empty record.

@@ -15,11 +15,6 @@
 
 namespace {
 
-struct TRecordGuard {
-    BmpRecord& record;
-    ~TRecordGuard() { FreeBmpBuffers(record); }
-};
-
 TFrameDataType DataTypeOf(const TBitmap& bitmap, int* levelCount = nullptr) {
     const auto& palette = bitmap.Palette();
     return FrameDataType(bitmap.PixelFormat() == pf24bit, palette.data(), palette.size(), levelCount);
@@ -113,12 +108,10 @@ void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads) {
 
     THotPixelRule hot;
     if (mode == dsMapHotPixels) {
-        BmpRecord record;
-        TRecordGuard recordGuard{record};
-        record.fileName = state.DarkFileName;
-        if (ReadBmpFile(&record) == BMP_NO_ERROR) {
+        TOwnedBmpRecord record;
+        if (record.Read(state.DarkFileName) == BMP_NO_ERROR) {
             uint32_t mean = 0;
-            MeasureFrame(&record, nullptr, nullptr, &mean);
+            MeasureFrame(record.get(), nullptr, nullptr, &mean);
             state.MapLevel = static_cast<int>(mean);
         }
         hot.enabled = true;

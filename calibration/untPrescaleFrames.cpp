@@ -13,13 +13,6 @@
 
 namespace {
 
-// Releases the record's buffers however the command is left, an error that
-// ends it included.
-struct TRecordGuard {
-    BmpRecord& record;
-    ~TRecordGuard() { FreeBmpBuffers(record); }
-};
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Brightest byte of a frame, 0 counting as 1 so that a black frame divides.
@@ -73,8 +66,7 @@ size_t ReadLeadingNumber(const std::string& text, double* value) {
 }
 
 void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double factor) {
-    BmpRecord record;
-    TRecordGuard guard{record};
+    TOwnedBmpRecord record;
     if (!OpenFilesStep(state, port, ofAllowMultiSelect | ofFileMustExist)) return;
     const std::vector<std::string> files = port.OpenDialog().Files;
 
@@ -82,14 +74,13 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
         uint32_t largest = 0;
         for (const std::string& path : files) {
             port.SetStatus("Reading " + path);
-            record.fileName = path;
             // A frame that cannot be read now is reported by the pass that
             // changes the files.
-            if (ReadBmpFile(&record) != BMP_NO_ERROR) continue;
+            if (record.Read(path) != BMP_NO_ERROR) continue;
             uint32_t highest = 0;
-            MeasureFrame(&record, &highest, nullptr, nullptr);
+            MeasureFrame(record.get(), &highest, nullptr, nullptr);
             if (highest > largest) largest = highest;
-            FreeBmpBuffers(record);
+            record.Release();
         }
         factor = 255.0 / (largest == 0 ? 1 : largest);
     }
@@ -97,16 +88,15 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
     for (const std::string& path : files) {
         port.SetStatus("Prescaling " + path);
         port.BeginFile(path);
-        record.fileName = path;
-        if (ReadBmpFile(&record) != BMP_NO_ERROR) {
-            port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
+        if (record.Read(path) != BMP_NO_ERROR) {
+            port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
         } else {
-            const double frameFactor = mode == psPerFile ? 255.0 / BrightestForFactor(record) : factor;
-            (void)ScaleBmpRecord(&record, frameFactor);  // a record just read has all its buffers
-            if (WriteBmpFile(&record) != BMP_NO_ERROR)
-                port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
+            const double frameFactor = mode == psPerFile ? 255.0 / BrightestForFactor(*record) : factor;
+            (void)ScaleBmpRecord(record.get(), frameFactor);  // a record just read has all its buffers
+            if (WriteBmpFile(record.get()) != BMP_NO_ERROR)
+                port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
         }
-        FreeBmpBuffers(record);
+        record.Release();
         port.ProcessMessages();
     }
     port.SetStatus("Idle");

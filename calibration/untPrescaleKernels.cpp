@@ -21,16 +21,12 @@ uint8_t TruncToByte(double v) {
     return static_cast<uint8_t>(v);
 }
 
-size_t StretchCount(const BmpRecord& record) {
-    return std::min<size_t>(record.infoHeader->biSizeImage, BmpPixelBytes(record));
-}
-
 enum class TBackground { Wide, SmartWide };
 
 void Stretch(BmpRecord* record, TBackground kind) {
     if (!record || !record->infoHeader || !record->pixels) return;
     uint8_t* const pixels = record->pixels;
-    const size_t count = StretchCount(*record);
+    const size_t count = RecordByteCount(*record);
     if (count == 0) return;
 
     // Everything the stretch needs of the frame is in its histogram; integer

@@ -1,6 +1,5 @@
 #include "untBmpCopy.h"
 
-#include <algorithm>
 #include <cstring>
 
 uint32_t CopyBmpRecord(BmpRecord& destination, const BmpRecord& source) {
@@ -8,7 +7,7 @@ uint32_t CopyBmpRecord(BmpRecord& destination, const BmpRecord& source) {
         !destination.infoHeader || !destination.pixels)
         return BMP_BAD_POINTER;
     if (&destination == &source) return BMP_NO_ERROR;
-    const size_t count = std::min<size_t>(source.infoHeader->biSizeImage, BmpPixelBytes(source));
+    const size_t count = RecordByteCount(source);
     // The destination's room is what its own headers describe, checked
     // before they are overwritten with the source's.
     if (count > BmpPixelBytes(destination)) return BMP_IMPROPER_TYPE;

@@ -5,12 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
+#include "untBmpFormat.h"
 #include "untSafeFile.h"
 
 namespace {
@@ -20,10 +21,6 @@ constexpr uint32_t kInfoHeaderBytes = sizeof(BITMAPINFOHEADER);
 constexpr uint32_t kPaletteBytes = 256 * sizeof(RGBQUAD);
 constexpr uint32_t kHeadersBytes = kFileHeaderBytes + kInfoHeaderBytes;       // 54
 constexpr uint32_t kPalettedOffset = kHeadersBytes + kPaletteBytes;           // 1078
-
-// Larger pixel arrays are refused before anything is allocated: the kernels
-// index a frame with int, and bfSize (array + 1078) must still fit 32 bits.
-constexpr uint64_t kMaxPixelArrayBytes = INT32_MAX;
 
 // Rows are moved in blocks of about this many bytes, so a frame costs a few
 // system calls rather than one per row, without a second frame-sized buffer.
@@ -43,24 +40,10 @@ void FreeBuffer(T*& p) {
     p = nullptr;
 }
 
-void FillGreyRamp(RGBQUAD* palette) {
-    for (int i = 0; i < 256; ++i) {
-        const auto v = static_cast<uint8_t>(i);
-        palette[i] = RGBQUAD{v, v, v, 0};
-    }
-}
-
-bool ReadAt(int fd, void* buffer, size_t size, uint64_t offset) {
-    auto* p = static_cast<uint8_t*>(buffer);
-    while (size > 0) {
-        const ssize_t n = pread(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
+// Every byte asked for, or false: this reader refuses what it cannot read whole.
+bool ReadWhole(int fd, void* buffer, size_t size, uint64_t offset) {
+    size_t got = 0;
+    return ReadAt(fd, buffer, size, offset, &got) && got == size;
 }
 
 // Geometry of a frame as stored in a file.
@@ -73,14 +56,14 @@ struct TLayout {
 TLayout LayoutOf(int64_t width, int64_t rows, int bytesPerPixel) {
     TLayout l;
     l.rowBytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(bytesPerPixel);
-    l.stride = (l.rowBytes + 3) / 4 * 4;
+    l.stride = BmpStride(l.rowBytes);
     l.rows = static_cast<uint64_t>(rows);
     return l;
 }
 
 // The sizes in a layout never exceed 2^31 * (3 * 2^31 + 3), so products of
 // two of them fit 64 bits; only sums with file offsets need care.
-bool FitsLimit(const TLayout& l) { return l.stride * l.rows <= kMaxPixelArrayBytes; }
+bool FitsLimit(const TLayout& l) { return l.stride * l.rows <= kMaxRecordArrayBytes; }
 
 uint32_t FailRead(BmpRecord* record, int fd, uint32_t code) {
     if (fd >= 0) close(fd);
@@ -117,8 +100,8 @@ uint32_t ReadBmpFile(BmpRecord* record) {
 
     BITMAPFILEHEADER fh;
     BITMAPINFOHEADER ih;
-    if (fileSize < kHeadersBytes || !ReadAt(fd, &fh, kFileHeaderBytes, 0) ||
-        !ReadAt(fd, &ih, kInfoHeaderBytes, kFileHeaderBytes))
+    if (fileSize < kHeadersBytes || !ReadWhole(fd, &fh, kFileHeaderBytes, 0) ||
+        !ReadWhole(fd, &ih, kInfoHeaderBytes, kFileHeaderBytes))
         return FailRead(record, fd, BMP_FILE_ERROR);
 
     if (ih.biBitCount != 8 && ih.biBitCount != 24) return FailRead(record, fd, BMP_IMPROPER_TYPE);
@@ -150,7 +133,8 @@ uint32_t ReadBmpFile(BmpRecord* record) {
         return FailRead(record, fd, BMP_NO_MEMORY);
 
     if (bpp == 1) {
-        if (!ReadAt(fd, record->palette, kPaletteBytes, kHeadersBytes)) return FailRead(record, fd, BMP_FILE_ERROR);
+        if (!ReadWhole(fd, record->palette, kPaletteBytes, kHeadersBytes))
+            return FailRead(record, fd, BMP_FILE_ERROR);
     } else {
         FillGreyRamp(record->palette);
     }
@@ -167,7 +151,7 @@ uint32_t ReadBmpFile(BmpRecord* record) {
     for (uint64_t first = 0; first < l.rows; first += blockRows) {
         const uint64_t count = std::min(blockRows, l.rows - first);
         const uint64_t bytes = (count - 1) * l.stride + l.rowBytes;
-        if (!ReadAt(fd, block.data(), static_cast<size_t>(bytes), fh.bfOffBits + first * l.stride))
+        if (!ReadWhole(fd, block.data(), static_cast<size_t>(bytes), fh.bfOffBits + first * l.stride))
             return FailRead(record, fd, BMP_FILE_ERROR);
         for (uint64_t k = 0; k < count; ++k) {
             const uint64_t stored = first + k;
@@ -191,12 +175,12 @@ uint32_t WriteBmpFile(BmpRecord* record) {
     if (record->fileName.empty()) return FailWrite(record, BMP_IMPROPER_TYPE);
     BITMAPFILEHEADER& fh = *record->fileHeader;
     BITMAPINFOHEADER& ih = *record->infoHeader;
-    const bool paletted = ih.biBitCount != 24;
+    const int bpp = BmpBytesPerPixel(*record);
+    const bool paletted = bpp == 1;
     // An 8-bit file without its palette would put the pixels where the
     // palette belongs: no reader could make sense of it.
     if (paletted && !record->palette) return FailWrite(record, BMP_BAD_POINTER);
     if (ih.biWidth <= 0 || ih.biHeight <= 0) return FailWrite(record, BMP_IMPROPER_TYPE);
-    const int bpp = paletted ? 1 : 3;
     const TLayout l = LayoutOf(ih.biWidth, ih.biHeight, bpp);
     if (!FitsLimit(l)) return FailWrite(record, BMP_IMPROPER_TYPE);
 
@@ -336,4 +320,40 @@ size_t BmpPixelBytes(const BmpRecord& record) {
     if (!record.infoHeader || record.infoHeader->biWidth <= 0 || record.infoHeader->biHeight <= 0) return 0;
     return static_cast<size_t>(record.infoHeader->biWidth) * static_cast<size_t>(record.infoHeader->biHeight) *
            static_cast<size_t>(BmpBytesPerPixel(record));
+}
+
+size_t RecordByteCount(const BmpRecord& record) {
+    if (!record.infoHeader || !record.pixels) return 0;
+    return std::min<size_t>(record.infoHeader->biSizeImage, BmpPixelBytes(record));
+}
+
+TOwnedBmpRecord::TOwnedBmpRecord(TOwnedBmpRecord&& other) noexcept
+    : record_(std::exchange(other.record_, BmpRecord{})) {}
+
+TOwnedBmpRecord& TOwnedBmpRecord::operator=(TOwnedBmpRecord&& other) noexcept {
+    if (this != &other) {
+        FreeBmpBuffers(record_);
+        record_ = std::exchange(other.record_, BmpRecord{});
+    }
+    return *this;
+}
+
+uint32_t TOwnedBmpRecord::Read(const std::string& path) {
+    FreeBmpBuffers(record_);
+    record_.fileName = path;
+    return ReadBmpFile(&record_);
+}
+
+uint32_t TOwnedBmpRecord::Create(int width, int height, int bytesPerPixel) {
+    FreeBmpBuffers(record_);
+    BmpRecord* made = nullptr;
+    const uint32_t status = CreateBmpRecord(made, width, height, bytesPerPixel);
+    if (status != BMP_NO_ERROR) {
+        record_.status = status;
+        return status;
+    }
+    // The buffers change hands; the empty shell CreateBmpRecord made them in goes.
+    record_ = std::move(*made);
+    delete made;
+    return BMP_NO_ERROR;
 }

@@ -117,3 +117,40 @@ int CompareSamples(const void* a, const void* b);
 // Bytes per pixel of a record (1 or 3) and the exact length of its pixel buffer.
 int BmpBytesPerPixel(const BmpRecord& record);
 size_t BmpPixelBytes(const BmpRecord& record);
+// The pixel bytes a kernel may walk: biSizeImage as ReadBmpFile leaves it,
+// never more than the pixel buffer; 0 for a record without headers or pixels.
+size_t RecordByteCount(const BmpRecord& record);
+
+// Owns one BmpRecord with its buffers and releases them when it goes, on
+// every way out of a command, an exception included. Moving hands the
+// buffers over and leaves the source holding none. The record inside is an
+// ordinary BmpRecord: pass get() or *owner to the codec and the kernels.
+class TOwnedBmpRecord {
+public:
+    TOwnedBmpRecord() = default;
+    ~TOwnedBmpRecord() { FreeBmpBuffers(record_); }
+    TOwnedBmpRecord(TOwnedBmpRecord&& other) noexcept;
+    TOwnedBmpRecord& operator=(TOwnedBmpRecord&& other) noexcept;
+    TOwnedBmpRecord(const TOwnedBmpRecord&) = delete;
+    TOwnedBmpRecord& operator=(const TOwnedBmpRecord&) = delete;
+
+    // Releases what the record holds, then ReadBmpFile of path (which stays
+    // the record's fileName, whatever the outcome).
+    [[nodiscard]] uint32_t Read(const std::string& path);
+    // Releases what the record holds, then takes a new picture as
+    // CreateBmpRecord makes it (empty fileName). On failure the record
+    // holds no buffers and status is the code returned.
+    [[nodiscard]] uint32_t Create(int width, int height, int bytesPerPixel);
+    // FreeBmpBuffers: the buffers go, fileName and status stay.
+    void Release() { FreeBmpBuffers(record_); }
+
+    BmpRecord* get() { return &record_; }
+    const BmpRecord* get() const { return &record_; }
+    BmpRecord& operator*() { return record_; }
+    const BmpRecord& operator*() const { return record_; }
+    BmpRecord* operator->() { return &record_; }
+    const BmpRecord* operator->() const { return &record_; }
+
+private:
+    BmpRecord record_;
+};

@@ -4,7 +4,7 @@
 
 void MeasureFrame(const BmpRecord* record, uint32_t* highest, uint32_t* lowest, uint32_t* mean) {
     if (!record || !record->infoHeader || !record->pixels) return;
-    const size_t count = std::min<size_t>(record->infoHeader->biSizeImage, BmpPixelBytes(*record));
+    const size_t count = RecordByteCount(*record);
     uint8_t hi = 0, lo = 255;
     // Integer sums are exact here (count < 2^31, bytes < 256), the same
     // value a double would hold.

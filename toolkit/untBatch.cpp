@@ -55,18 +55,8 @@ bool ReportRefusal(TUiPort& port, uint32_t status) {
     return false;
 }
 
-namespace {
-// Releases the record's buffers however the loop is left, an error that
-// ends the command included.
-struct TRecordGuard {
-    BmpRecord& record;
-    ~TRecordGuard() { FreeBmpBuffers(record); }
-};
-}  // namespace
-
 bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& command) {
-    BmpRecord record;
-    TRecordGuard guard{record};
+    TOwnedBmpRecord record;
     if (!OpenFilesStep(state, port, command.options)) return false;
     const std::vector<std::string> files = port.OpenDialog().Files;
     if (command.beforeFiles && !command.beforeFiles()) return false;
@@ -74,15 +64,14 @@ bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& 
         port.SetStatus(command.verb + path);
         if (command.processMessages) port.ProcessMessages();
         port.BeginFile(path);
-        record.fileName = path;
-        if (ReadBmpFile(&record) != BMP_NO_ERROR) {
-            port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
+        if (record.Read(path) != BMP_NO_ERROR) {
+            port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
             continue;
         }
-        const bool done = !command.operation || command.operation(record);
-        if (done && command.writeBack && WriteBmpFile(&record) != BMP_NO_ERROR)
-            port.MessageBox(BmpErrorText(record.status), "Error", TMsgButtons::Ok);
-        FreeBmpBuffers(record);
+        const bool done = !command.operation || command.operation(*record);
+        if (done && command.writeBack && WriteBmpFile(record.get()) != BMP_NO_ERROR)
+            port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
+        record.Release();
         if (command.processAfterFile) port.ProcessMessages();
     }
     port.SetStatus("Idle");

@@ -5,14 +5,7 @@
 #include <cstring>
 #include <new>
 
-namespace {
-
-// The most pixel memory one bitmap may hold. Frames of today's cameras are a
-// few tens of megabytes; anything past 2 GiB is a damaged header or a file
-// this program has no business holding in memory.
-constexpr uint64_t kMaxPixelBytes = uint64_t{1} << 31;
-
-int BitsOf(TPixelFormat format) {
+int BitsPerPixel(TPixelFormat format) {
     switch (format) {
         case pf1bit: return 1;
         case pf4bit: return 4;
@@ -22,22 +15,23 @@ int BitsOf(TPixelFormat format) {
     }
 }
 
+namespace {
+
 bool Palettised(TPixelFormat format) { return format == pf1bit || format == pf4bit || format == pf8bit; }
 
 // A device bitmap has no depth of its own; like the screens it is named
 // after, it holds 24-bit pixels as soon as it is given any.
 TPixelFormat Storable(TPixelFormat format) {
     if (format == pfDevice) return pf24bit;
-    if (BitsOf(format) == 0) throw EBitmapError("unknown pixel format " + std::to_string(static_cast<int>(format)));
+    if (BitsPerPixel(format) == 0)
+        throw EBitmapError("unknown pixel format " + std::to_string(static_cast<int>(format)));
     return format;
 }
-
-uint64_t RowBytesFor(int width, int bits) { return (static_cast<uint64_t>(width) * bits + 7) / 8; }
 
 std::unique_ptr<uint8_t[]> AllocatePixels(int width, int height, TPixelFormat format) {
     if (width < 0 || height < 0)
         throw EBitmapError("a bitmap cannot be " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
-    uint64_t bytes = RowBytesFor(width, BitsOf(format)) * static_cast<uint64_t>(height);
+    const uint64_t bytes = BmpRowBytes(width, BitsPerPixel(format)) * static_cast<uint64_t>(height);
     if (bytes > kMaxPixelBytes)
         throw EBitmapError("a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
                            " pixels is too large");
@@ -195,23 +189,13 @@ private:
 
 }  // namespace
 
-std::vector<RGBQUAD> GreyRamp(int entries) {
-    entries = std::clamp(entries, 0, 256);
-    std::vector<RGBQUAD> ramp(entries);
-    for (int i = 0; i < entries; ++i) {
-        const int g = entries == 1 ? 0 : (i * 255 + (entries - 1) / 2) / (entries - 1);
-        ramp[i] = RGBQUAD{static_cast<uint8_t>(g), static_cast<uint8_t>(g), static_cast<uint8_t>(g), 0};
-    }
-    return ramp;
-}
-
 TBitmap::TBitmap(int width, int height, TPixelFormat format) {
     format = Storable(format);
     pixels_ = AllocatePixels(width, height, format);
     width_ = width;
     height_ = height;
     format_ = format;
-    if (Palettised(format)) palette_ = GreyRamp(1 << BitsOf(format));
+    if (Palettised(format)) palette_ = GreyRamp(1 << BitsPerPixel(format));
 }
 
 TBitmap::TBitmap(const TBitmap& other)
@@ -231,7 +215,7 @@ TBitmap& TBitmap::operator=(const TBitmap& other) {
     return *this;
 }
 
-size_t TBitmap::RowBytes() const { return static_cast<size_t>(RowBytesFor(width_, BitsOf(format_))); }
+size_t TBitmap::RowBytes() const { return static_cast<size_t>(BmpRowBytes(width_, BitsPerPixel(format_))); }
 
 uint8_t* TBitmap::ScanLine(int y) { return const_cast<uint8_t*>(static_cast<const TBitmap&>(*this).ScanLine(y)); }
 
@@ -249,10 +233,10 @@ void TBitmap::SetPalette(std::vector<RGBQUAD> entries) {
         palette_.clear();
         return;
     }
-    const size_t limit = size_t{1} << BitsOf(format_);
+    const size_t limit = size_t{1} << BitsPerPixel(format_);
     if (entries.size() > limit)
         throw EBitmapError("a palette of " + std::to_string(entries.size()) + " entries does not fit a bitmap of " +
-                           std::to_string(BitsOf(format_)) + " bits per pixel");
+                           std::to_string(BitsPerPixel(format_)) + " bits per pixel");
     palette_ = std::move(entries);
 }
 
@@ -260,7 +244,7 @@ void TBitmap::SetSize(int width, int height) {
     if (width == width_ && height == height_ && format_ != pfDevice) return;
     const TPixelFormat format = Storable(format_);
     std::unique_ptr<uint8_t[]> pixels = AllocatePixels(width, height, format);
-    if (format != format_ && Palettised(format)) palette_ = GreyRamp(1 << BitsOf(format));
+    if (format != format_ && Palettised(format)) palette_ = GreyRamp(1 << BitsPerPixel(format));
     pixels_ = std::move(pixels);
     width_ = width;
     height_ = height;
@@ -275,7 +259,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
         // A palette that fits the new depth is kept, so a 16-colour frame
         // made 8-bit (or back) keeps every index; otherwise colours are
         // matched against a grey ramp of the new depth.
-        const size_t capacity = size_t{1} << BitsOf(format);
+        const size_t capacity = size_t{1} << BitsPerPixel(format);
         palette = Palettised(format_) && palette_.size() <= capacity ? palette_ : GreyRamp(static_cast<int>(capacity));
     }
     TBitmap converted;
@@ -296,8 +280,8 @@ static void Blit(TBitmap& dest, int x0, int y0, const std::vector<int>& xmap, co
                  const TBitmap& source, bool contiguous) {
     const int n = static_cast<int>(xmap.size());
     if (n == 0 || ymap.empty()) return;
-    const int sbits = BitsOf(source.PixelFormat());
-    const int dbits = BitsOf(dest.PixelFormat());
+    const int sbits = BitsPerPixel(source.PixelFormat());
+    const int dbits = BitsPerPixel(dest.PixelFormat());
     const std::vector<RGBQUAD>& spal = source.Palette();
 
     if (dbits == 24) {

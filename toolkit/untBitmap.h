@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "untBmpUtil.h"  // RGBQUAD
+#include "untBmpFormat.h"  // RGBQUAD, GreyRamp
 
 // The numbers are those the program has always reported for each format.
 enum TPixelFormat : int {
@@ -95,5 +95,5 @@ private:
     std::unique_ptr<uint8_t[]> pixels_;
 };
 
-// Grey ramp of n entries spread over 0..255 (n = 256: entry i is grey i).
-std::vector<RGBQUAD> GreyRamp(int entries = 256);
+// Bits a pixel of the format holds: 1, 4, 8 or 24; 0 for pfDevice.
+int BitsPerPixel(TPixelFormat format);

@@ -13,13 +13,10 @@
 #include <cstring>
 #include <new>
 
+#include "untBmpFormat.h"
 #include "untSafeFile.h"
 
 namespace {
-
-// Same bound as a bitmap in memory (untBitmap.cpp): beyond it a header is
-// damaged or the picture is not a camera frame.
-constexpr uint64_t kMaxPixelBytes = uint64_t{1} << 31;
 
 // Written into every file: 2835 pixels per metre is 72 dots per inch, the
 // value the classic tools write; nothing in this program reads it back.
@@ -28,18 +25,6 @@ constexpr int32_t kPelsPerMeter = 2835;
 // The largest header plus palette this codec reads: a 124-byte header and
 // 256 four-byte entries after the 14-byte file header all lie inside it.
 constexpr size_t kHeadBytes = 4096;
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-void Put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // What the headers say, once every claim has been checked against the data.
 struct TLayout {
@@ -59,16 +44,6 @@ TPixelFormat FormatOfBits(int bits) {
         case 4: return pf4bit;
         case 8: return pf8bit;
         default: return pf24bit;
-    }
-}
-
-int BitsOfFormat(TPixelFormat format) {
-    switch (format) {
-        case pf1bit: return 1;
-        case pf4bit: return 4;
-        case pf8bit: return 8;
-        case pf24bit: return 24;
-        default: return 0;
     }
 }
 
@@ -96,7 +71,7 @@ bool ParseLayout(const uint8_t* head, size_t headLen, uint64_t fileSize, TLayout
     };
     if (headLen < 2 || head[0] != 'B' || head[1] != 'M') return fail("is not a bitmap file");
     if (headLen < 18) return fail("is cut short: it ends inside its header");
-    const uint32_t infoSize = U32(head + 14);
+    const uint32_t infoSize = GetLE32(head + 14);
     // 12: OS/2 version 1; 16 to 64: OS/2 version 2, which may stop after any
     // field (Windows' 40, 52 and 56 fall in that range too); 108 and 124:
     // Windows versions 4 and 5.
@@ -111,21 +86,21 @@ bool ParseLayout(const uint8_t* head, size_t headLen, uint64_t fileSize, TLayout
     uint32_t compression = 0, colorsUsed = 0;
     size_t entrySize = 4;
     if (infoSize == 12) {
-        width = U16(head + 18);
-        height = U16(head + 20);
-        planes = U16(head + 22);
-        bits = U16(head + 24);
+        width = GetLE16(head + 18);
+        height = GetLE16(head + 20);
+        planes = GetLE16(head + 22);
+        bits = GetLE16(head + 24);
         entrySize = 3;
     } else {
         // Fields an OS/2 version 2 header leaves out count as zero.
         uint8_t info[40] = {};
         std::memcpy(info, head + 14, std::min<size_t>(infoSize, sizeof info));
-        width = static_cast<int32_t>(U32(info + 4));
-        height = static_cast<int32_t>(U32(info + 8));
-        planes = U16(info + 12);
-        bits = U16(info + 14);
-        compression = U32(info + 16);
-        colorsUsed = U32(info + 32);
+        width = static_cast<int32_t>(GetLE32(info + 4));
+        height = static_cast<int32_t>(GetLE32(info + 8));
+        planes = GetLE16(info + 12);
+        bits = GetLE16(info + 14);
+        compression = GetLE32(info + 16);
+        colorsUsed = GetLE32(info + 32);
     }
 
     if (planes != 1)
@@ -145,9 +120,9 @@ bool ParseLayout(const uint8_t* head, size_t headLen, uint64_t fileSize, TLayout
     if (topDown) height = -height;  // int64: even INT32_MIN turns positive
     if (height > INT32_MAX) return fail("is damaged: it claims a height of " + std::to_string(height) + " pixels");
 
-    const uint64_t rowBytes = (static_cast<uint64_t>(width) * bits + 7) / 8;
-    const uint64_t stride = (rowBytes + 3) / 4 * 4;
-    const uint64_t offset = U32(head + 10);
+    const uint64_t rowBytes = BmpRowBytes(static_cast<uint64_t>(width), bits);
+    const uint64_t stride = BmpStride(rowBytes);
+    const uint64_t offset = GetLE32(head + 10);
     const uint64_t paletteStart = 14 + uint64_t{infoSize};
     if (offset < paletteStart) return fail("is damaged: its pixel data would begin inside its header");
 
@@ -265,22 +240,6 @@ bool ReadRows(int fd, const TLayout& layout, uint8_t* pixels, std::string* why) 
     return true;
 }
 
-bool ReadAt(int fd, uint8_t* buffer, size_t size, off_t position, size_t* got, std::string* why) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = pread(fd, buffer + done, size - done, position + static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *why = "cannot be read: " + DescribeErrno(errno);
-            return false;
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    *got = done;
-    return true;
-}
-
 class TFd {
 public:
     explicit TFd(int fd) : fd_(fd) {}
@@ -327,7 +286,7 @@ bool TBmpCodec::Decode(const uint8_t* data, size_t size, TBitmap& bitmap, std::s
 }
 
 std::vector<uint8_t> TBmpCodec::Encode(const TBitmap& bitmap) {
-    const int bits = BitsOfFormat(bitmap.format_);
+    const int bits = BitsPerPixel(bitmap.format_);
     if (bitmap.Empty() || !bitmap.pixels_ || bits == 0) throw EBitmapError("an empty bitmap cannot be saved");
     // A palettised bitmap without entries still needs a palette in its file
     // (a reader would otherwise take the pixels for colours): grey, which is
@@ -336,7 +295,7 @@ std::vector<uint8_t> TBmpCodec::Encode(const TBitmap& bitmap) {
     if (bits <= 8) palette = bitmap.palette_.empty() ? GreyRamp(1 << bits) : bitmap.palette_;
     const size_t entries = palette.size();
     const uint64_t rowBytes = bitmap.RowBytes();
-    const uint64_t stride = (rowBytes + 3) / 4 * 4;
+    const uint64_t stride = BmpStride(rowBytes);
     const uint64_t imageBytes = stride * static_cast<uint64_t>(bitmap.height_);
     const uint64_t offset = 54 + 4 * uint64_t{entries};
     const uint64_t total = offset + imageBytes;
@@ -346,20 +305,20 @@ std::vector<uint8_t> TBmpCodec::Encode(const TBitmap& bitmap) {
     uint8_t* f = file.data();
     f[0] = 'B';
     f[1] = 'M';
-    Put32(f + 2, static_cast<uint32_t>(total));
-    Put32(f + 10, static_cast<uint32_t>(offset));
-    Put32(f + 14, 40);
-    Put32(f + 18, static_cast<uint32_t>(bitmap.width_));
-    Put32(f + 22, static_cast<uint32_t>(bitmap.height_));  // positive: bottom-up, as every reader expects
-    Put16(f + 26, 1);
-    Put16(f + 28, static_cast<uint16_t>(bits));
-    Put32(f + 30, 0);
-    Put32(f + 34, static_cast<uint32_t>(imageBytes));
-    Put32(f + 38, static_cast<uint32_t>(kPelsPerMeter));
-    Put32(f + 42, static_cast<uint32_t>(kPelsPerMeter));
+    PutLE32(f + 2, static_cast<uint32_t>(total));
+    PutLE32(f + 10, static_cast<uint32_t>(offset));
+    PutLE32(f + 14, 40);
+    PutLE32(f + 18, static_cast<uint32_t>(bitmap.width_));
+    PutLE32(f + 22, static_cast<uint32_t>(bitmap.height_));  // positive: bottom-up, as every reader expects
+    PutLE16(f + 26, 1);
+    PutLE16(f + 28, static_cast<uint16_t>(bits));
+    PutLE32(f + 30, 0);
+    PutLE32(f + 34, static_cast<uint32_t>(imageBytes));
+    PutLE32(f + 38, static_cast<uint32_t>(kPelsPerMeter));
+    PutLE32(f + 42, static_cast<uint32_t>(kPelsPerMeter));
     // A full palette is written as 0, "all of them", which every reader knows.
-    Put32(f + 46, entries == (size_t{1} << bits) ? 0 : static_cast<uint32_t>(entries));
-    Put32(f + 50, 0);
+    PutLE32(f + 46, entries == (size_t{1} << bits) ? 0 : static_cast<uint32_t>(entries));
+    PutLE32(f + 50, 0);
     for (size_t i = 0; i < entries; ++i) {
         uint8_t* e = f + 54 + 4 * i;
         e[0] = palette[i].rgbBlue;
@@ -387,8 +346,8 @@ void TBitmap::LoadFromFile(const std::string& path) {
     uint8_t head[kHeadBytes];
     size_t headLen = 0;
     std::string why;
-    if (!ReadAt(fd.get(), head, static_cast<size_t>(std::min<uint64_t>(fileSize, kHeadBytes)), 0, &headLen, &why))
-        refuse(why);
+    if (!ReadAt(fd.get(), head, static_cast<size_t>(std::min<uint64_t>(fileSize, kHeadBytes)), 0, &headLen))
+        refuse("cannot be read: " + DescribeErrno(errno));
     TLayout layout;
     if (!ParseLayout(head, headLen, fileSize, layout, &why)) refuse(why);
     std::unique_ptr<uint8_t[]> pixels;
