@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "untBmpFormat.h"
+
 uint32_t ConvertToGrayscale(BmpRecord* record) {
     if (!record) return BMP_BAD_POINTER;
     record->status = BMP_NO_ERROR;
@@ -20,9 +22,6 @@ uint32_t ConvertToGrayscale(BmpRecord* record) {
         ih.biSizeImage = static_cast<uint32_t>(count);
     }
     ih.biClrUsed = 0;
-    for (int i = 0; i < 256; ++i) {
-        const auto v = static_cast<uint8_t>(i);
-        record->palette[i] = RGBQUAD{v, v, v, 0};
-    }
+    FillGreyRamp(record->palette);
     return BMP_NO_ERROR;
 }

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "untBmpFormat.h"
+
 namespace {
 
 // The frame as the kernels walk it: rowBytes = width * bpp, rows top first.
@@ -32,7 +34,7 @@ uint32_t CheckFrame(BmpRecord* record, TFrame& f) {
         return Fail(record, BMP_IMPROPER_TYPE);
     f.width = ih.biWidth;
     f.height = ih.biHeight;
-    f.bpp = ih.biBitCount / 8;
+    f.bpp = BmpBytesPerPixel(*record);
     f.rowBytes = static_cast<size_t>(f.width) * static_cast<size_t>(f.bpp);
     f.pixels = record->pixels;
     return BMP_NO_ERROR;
@@ -44,10 +46,6 @@ void SetSize(BmpRecord* record, int64_t width, int64_t height, int bpp) {
     ih.biHeight = static_cast<int32_t>(height);
     ih.biSizeImage = static_cast<uint32_t>(width * height * bpp);
 }
-
-// Same ceiling as the codec's: a padded pixel array of at most 2^31 - 1
-// bytes, so that bfSize still fits 32 bits and the file can be read back.
-constexpr uint64_t kMaxPixelArrayBytes = INT32_MAX;
 
 }  // namespace
 
@@ -63,7 +61,8 @@ uint32_t EnlargeFrame(BmpRecord* record, int32_t factor) {
     const int64_t width = f.width * n, height = f.height * n;  // both below 2^62
     if (width > INT32_MAX || height > INT32_MAX) return Fail(record, BMP_NO_MEMORY);
     const uint64_t rowBytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(f.bpp);
-    if ((rowBytes + 3) / 4 * 4 * static_cast<uint64_t>(height) > kMaxPixelArrayBytes)
+    // The codec's ceiling, so that the enlarged frame can be written and read back.
+    if (BmpStride(rowBytes) * static_cast<uint64_t>(height) > kMaxRecordArrayBytes)
         return Fail(record, BMP_NO_MEMORY);
     auto* out = new (std::nothrow) uint8_t[rowBytes * static_cast<uint64_t>(height)];
     if (!out) return Fail(record, BMP_NO_MEMORY);
