@@ -12,18 +12,6 @@ namespace {
 
 const char* const kNoMemory = "Memory allocation failed";
 
-struct TRecordGuard {
-    BmpRecord& record;
-    ~TRecordGuard() { FreeBmpBuffers(record); }
-};
-
-struct TRecordDeleter {
-    void operator()(BmpRecord* r) const {
-        FreeBmpBuffers(r);
-        delete r;
-    }
-};
-
 bool SameGeometry(const BmpRecord& a, const BmpRecord& b) {
     return a.infoHeader->biWidth == b.infoHeader->biWidth && a.infoHeader->biHeight == b.infoHeader->biHeight &&
            a.infoHeader->biBitCount == b.infoHeader->biBitCount;
@@ -35,10 +23,9 @@ bool SameGeometry(const BmpRecord& a, const BmpRecord& b) {
 // written from it. The work record was made with a grey palette, so that is
 // the palette every output gets.
 void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorrection& c) {
-    BmpRecord reference;
-    BmpRecord light;
-    TRecordGuard referenceGuard{reference};
-    TRecordGuard lightGuard{light};
+    TOwnedBmpRecord reference;
+    TOwnedBmpRecord light;
+    TOwnedBmpRecord work;
     TFileDialog& dlg = port.OpenDialog();
 
     dlg.Title = c.referenceTitle;
@@ -47,8 +34,7 @@ void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorr
         port.SetStatus("Idle");
         return;
     }
-    reference.fileName = dlg.Files.front();
-    if (ReadBmpFile(&reference) != BMP_NO_ERROR) {
+    if (reference.Read(dlg.Files.front()) != BMP_NO_ERROR) {
         port.SetStatus("Idle");
         return;
     }
@@ -57,16 +43,14 @@ void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorr
         port.MessageBox(text, "Error", TMsgButtons::Ok);
         port.SetStatus("Idle");
     };
-    if (RecordByteCount(reference) == 0) return refuse("The " + c.referenceName + " holds no pixels");
-    const TPreparedMap prepared = c.prepare(reference);
+    if (RecordByteCount(*reference) == 0) return refuse("The " + c.referenceName + " holds no pixels");
+    const TPreparedMap prepared = c.prepare(*reference);
     if (!prepared.refusal.empty()) return refuse(prepared.refusal);
     if (!prepared.map) return refuse(kNoMemory);
 
-    BmpRecord* made = nullptr;
-    if (CreateBmpRecord(made, reference.infoHeader->biWidth, reference.infoHeader->biHeight,
-                        BmpBytesPerPixel(reference)) != BMP_NO_ERROR)
+    if (work.Create(reference->infoHeader->biWidth, reference->infoHeader->biHeight, BmpBytesPerPixel(*reference)) !=
+        BMP_NO_ERROR)
         return refuse(kNoMemory);
-    const std::unique_ptr<BmpRecord, TRecordDeleter> work(made);
 
     dlg.Title = "Select Image Frames";
     if (!OpenFilesStep(state, port, ofAllowMultiSelect | ofFileMustExist)) {
@@ -77,26 +61,25 @@ void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorr
     for (const std::string& path : files) {
         port.SetStatus(c.statusPrefix + path);
         port.BeginFile(path);
-        light.fileName = path;
-        if (ReadBmpFile(&light) != BMP_NO_ERROR) {
-            port.MessageBox(BmpErrorText(light.status), "Error", TMsgButtons::Ok);
+        if (light.Read(path) != BMP_NO_ERROR) {
+            port.MessageBox(BmpErrorText(light->status), "Error", TMsgButtons::Ok);
             continue;
         }
         // The map and the work record are sized for the reference: any other
         // frame would be corrected by the wrong bytes or overrun them.
-        if (!SameGeometry(light, reference)) {
+        if (!SameGeometry(*light, *reference)) {
             port.MessageBox("All files must be the same size", "Error", TMsgButtons::Ok);
-            FreeBmpBuffers(light);
+            light.Release();
             continue;
         }
-        uint32_t status = CopyBmpRecord(*work, light);
+        uint32_t status = CopyBmpRecord(*work, *light);
         if (status == BMP_NO_ERROR) status = c.apply(*work, prepared.map.get());
         if (status == BMP_NO_MEMORY) return refuse(kNoMemory);
         // The write replaces the file only when it is complete, so a failure
         // leaves the uncorrected frame in place; the user must hear of it.
         if (status == BMP_NO_ERROR) status = WriteBmpFile(work.get());
         if (status != BMP_NO_ERROR) port.MessageBox(BmpErrorText(status), "Error", TMsgButtons::Ok);
-        FreeBmpBuffers(light);
+        light.Release();
     }
     port.SetStatus("Idle");
 }
