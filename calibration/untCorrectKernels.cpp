@@ -17,6 +17,19 @@ uint64_t ByteSum(const uint8_t* p, size_t n) {
     return sum;
 }
 
+// m[i] = rule(byte i, mean level) over the record's bytes; null for an
+// empty record or when the map cannot be allocated.
+template <class Rule>
+std::unique_ptr<double[]> MapOf(const BmpRecord& record, Rule rule) {
+    const size_t n = RecordByteCount(record);
+    if (n == 0) return nullptr;
+    auto map = AllocateMap(n);
+    if (!map) return nullptr;
+    const double mean = RecordMeanLevel(record);
+    for (size_t i = 0; i < n; ++i) map[i] = rule(record.pixels[i], mean);
+    return map;
+}
+
 struct TMapLevels {
     double maxDev = 0.0;
     double avgDev = 0.0;
@@ -43,13 +56,7 @@ uint32_t RecordMeanLevel(const BmpRecord& record) {
 }
 
 std::unique_ptr<double[]> DeviationMap(const BmpRecord& dark) {
-    const size_t n = RecordByteCount(dark);
-    if (n == 0) return nullptr;
-    auto map = AllocateMap(n);
-    if (!map) return nullptr;
-    const double mean = RecordMeanLevel(dark);
-    for (size_t i = 0; i < n; ++i) map[i] = dark.pixels[i] - mean;
-    return map;
+    return MapOf(dark, [](uint8_t p, double mean) { return p - mean; });
 }
 
 void ApplyDeviationMap(BmpRecord& light, const double* map) {
@@ -144,13 +151,7 @@ bool FlatGainUsable(const BmpRecord& flat) {
 }
 
 std::unique_ptr<double[]> FlatGainMap(const BmpRecord& flat) {
-    const size_t n = RecordByteCount(flat);
-    if (n == 0) return nullptr;
-    auto gain = AllocateMap(n);
-    if (!gain) return nullptr;
-    const double mean = RecordMeanLevel(flat);
-    for (size_t i = 0; i < n; ++i) gain[i] = flat.pixels[i] > 0 ? flat.pixels[i] / mean : 1.0;
-    return gain;
+    return MapOf(flat, [](uint8_t p, double mean) { return p > 0 ? p / mean : 1.0; });
 }
 
 void DivideByGainMap(BmpRecord& light, const double* gain) {

@@ -62,14 +62,10 @@ void MeanBlockVector(const uint8_t* const* inputs, size_t n, size_t offset, uint
 }  // namespace
 
 void TruncatedMeanRow(const uint8_t* const* inputs, size_t n, uint8_t* out, size_t width) {
-    for (size_t x = 0; x < width; x += kBlock) {
-        const size_t count = std::min(kBlock, width - x);
+    ForEachBlock<kBlock>(width, [&](size_t x, size_t count) {
 #if defined(__GNUC__)
-        if (n <= kMaxNarrowStack && count == kBlock) {
-            MeanBlockVector(inputs, n, x, out + x);
-            continue;
-        }
+        if (n <= kMaxNarrowStack && count == kBlock) return MeanBlockVector(inputs, n, x, out + x);
 #endif
         MeanScalar(inputs, n, x, out + x, count);
-    }
+    });
 }

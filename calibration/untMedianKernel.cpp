@@ -72,16 +72,12 @@ void MedianBlockVector(const uint8_t* const* inputs, size_t n, size_t offset, ui
 }  // namespace
 
 void LowerMedianRow(const uint8_t* const* inputs, size_t n, uint8_t* out, size_t width) {
-    for (size_t x = 0; x < width; x += kBlock) {
-        const size_t count = std::min(kBlock, width - x);
+    ForEachBlock<kBlock>(width, [&](size_t x, size_t count) {
 #if defined(__GNUC__)
-        if (n <= 255 && count == kBlock) {
-            MedianBlockVector(inputs, n, x, out + x);
-            continue;
-        }
+        if (n <= 255 && count == kBlock) return MedianBlockVector(inputs, n, x, out + x);
 #endif
         if (n <= 255) MedianBlockScalar<uint8_t>(inputs, n, x, out + x, count);
         else if (n <= 65535) MedianBlockScalar<uint16_t>(inputs, n, x, out + x, count);
         else MedianBlockScalar<uint32_t>(inputs, n, x, out + x, count);
-    }
+    });
 }

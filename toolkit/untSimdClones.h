@@ -9,8 +9,19 @@
 // loader runs the clone chooser before the sanitizer runtime is ready.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
 #define VELMORA_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define VELMORA_WIDE_CLONES
 #endif
+
+// Walks a row of `width` pixels in blocks of Block: block(x, count) for the
+// pixels from x on, count == Block for all but a shorter last block, which
+// a vector kernel leaves to its scalar twin.
+template <size_t Block, class F>
+inline void ForEachBlock(size_t width, F&& block) {
+    for (size_t x = 0; x < width; x += Block) block(x, std::min(Block, width - x));
+}
