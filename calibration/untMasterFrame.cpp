@@ -12,27 +12,26 @@ namespace {
 // Below about a megabyte of stack the threads cost more than they save.
 constexpr uint64_t kSerialStackBytes = uint64_t{1} << 20;
 
-// Row y of the output frames[0] combined from row y of the inputs
-// frames[1..n]; the calling thread lets messages through after its rows.
-void CombineRows(const std::vector<std::unique_ptr<TBitmap>>& frames, unsigned threads, TStackRowKernel kernel,
-                 const std::function<void()>& progress) {
-    TBitmap& output = *frames[0];
-    const size_t n = frames.size() - 1;
+}  // namespace
+
+void CombineStackRows(const std::vector<const TBitmap*>& inputs, TBitmap& output, unsigned threads,
+                      TStackRowKernel kernel, const std::function<void()>& progress) {
+    const size_t n = inputs.size();
     const int width = output.Width(), height = output.Height();
+    if (n == 0) return;
     threads = ParallelThreads(threads, height, uint64_t{n} * static_cast<uint64_t>(width) * static_cast<uint64_t>(height),
                               kSerialStackBytes);
+    // One list of row pointers per thread, made before any starts.
     std::vector<std::vector<const uint8_t*>> rows(threads, std::vector<const uint8_t*>(n));
     ParallelRows(
         height, threads,
         [&](int y, unsigned worker) {
             std::vector<const uint8_t*>& in = rows[worker];
-            for (size_t i = 0; i < n; ++i) in[i] = frames[i + 1]->ScanLine(y);
+            for (size_t i = 0; i < n; ++i) in[i] = inputs[i]->ScanLine(y);
             kernel(in.data(), n, output.ScanLine(y), static_cast<size_t>(width));
         },
         progress);
 }
-
-}  // namespace
 
 void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, const TMasterFrameCommand& command) {
     state.FrameList.clear();
@@ -92,7 +91,9 @@ void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, c
 
     if (ready) {
         port.SetStatus(command.creatingText);
-        CombineRows(frames, threads, command.kernel, [&] { port.ProcessMessages(); });
+        std::vector<const TBitmap*> inputs;
+        for (size_t i = 1; i <= n; ++i) inputs.push_back(frames[i].get());
+        CombineStackRows(inputs, *frames[0], threads, command.kernel, [&] { port.ProcessMessages(); });
 
         port.SetStatus("");
         if (SaveFileStep(state, port, "")) {

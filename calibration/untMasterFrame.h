@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "untBitmap.h"
 #include "untMainState.h"
@@ -17,6 +18,14 @@
 // kernel(inputs, n, out, width) combines one row of each of the n inputs
 // into that row of the output (LowerMedianRow, TruncatedMeanRow).
 using TStackRowKernel = void (*)(const uint8_t* const* inputs, size_t n, uint8_t* out, size_t width);
+
+// Row y of output combined by kernel from row y of every input, for every
+// row; the inputs and the output are 8-bit frames of one size. The rows are
+// shared among `threads` threads (0: one per core), but a stack under a
+// megabyte stays on the calling thread, which calls progress() after each
+// of its rows. Every byte is what one thread gives.
+void CombineStackRows(const std::vector<const TBitmap*>& inputs, TBitmap& output, unsigned threads,
+                      TStackRowKernel kernel, const std::function<void()>& progress = {});
 
 struct TMasterFrameCommand {
     size_t minFiles = 1;

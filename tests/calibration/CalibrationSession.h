@@ -21,18 +21,15 @@ namespace vc {
 using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::string>;
 
-struct RecordDeleter {
-    void operator()(BmpRecord* r) const { FreeBmpBuffers(r); delete r; }
-};
-using Record = std::unique_ptr<BmpRecord, RecordDeleter>;
+using Record = TOwnedBmpRecord;
 
 // w x h pixels of bpp bytes each; biSizeImage is the buffer length.
 inline Record MakeRecord(int w, int h, const Bytes& px, int bpp = 1) {
-    BmpRecord* r = nullptr;
-    EXPECT_EQ(CreateBmpRecord(r, w, h, bpp), BMP_NO_ERROR);
+    Record r;
+    EXPECT_EQ(r.Create(w, h, bpp), BMP_NO_ERROR);
     std::copy(px.begin(), px.end(), r->pixels);
     r->infoHeader->biSizeImage = static_cast<uint32_t>(px.size());
-    return Record(r);
+    return r;
 }
 inline Bytes BytesOf(const BmpRecord& r) { return {r.pixels, r.pixels + BmpPixelBytes(r)}; }
 

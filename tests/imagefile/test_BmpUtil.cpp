@@ -7,30 +7,15 @@
 #include <utility>
 
 #include "TestFiles.h"
+#include "untBmpFormat.h"
 #include "untBmpUtil.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Little-endian fields of a file image. (The packed headers' own fields are
-// compared through copies: gtest cannot bind references to them.)
-uint32_t U32(const Bytes& f, size_t at) {
-    return f.at(at) | f.at(at + 1) << 8 | f.at(at + 2) << 16 | uint32_t(f.at(at + 3)) << 24;
-}
-void Put32(Bytes& f, size_t at, uint32_t v) { std::memcpy(f.data() + at, &v, 4); }
-
-// Records, read into r or made by CreateBmpRecord into made, released however the test ends.
-struct TFrame {
-    BmpRecord r;
-    BmpRecord* made = nullptr;
-    ~TFrame() {
-        FreeBmpBuffers(r);
-        FreeBmpBuffers(made);
-        delete made;
-    }
-};
-
+// (The packed headers' own fields are compared through copies: gtest cannot
+// bind references to them.)
 bool HoldsNothing(const BmpRecord& r) { return !r.fileHeader && !r.infoHeader && !r.palette && !r.pixels; }
 Bytes PixelsOf(const BmpRecord& r) { return {r.pixels, r.pixels + BmpPixelBytes(r)}; }
 
@@ -41,11 +26,10 @@ Bytes Pattern(size_t n, uint32_t seed = 1) {
     return v;
 }
 
-uint32_t ReadMade(const vt::TempDir& dir, const Bytes& bytes, TFrame& f) {
-    f.r.status = BMP_NO_MEMORY;  // left over from an earlier failure: a read must reset it
-    f.r.fileName = dir.file("in.bmp");
-    vt::WriteBytes(f.r.fileName, bytes);
-    return ReadBmpFile(&f.r);
+uint32_t ReadMade(const vt::TempDir& dir, const Bytes& bytes, TOwnedBmpRecord& r) {
+    r->status = BMP_NO_MEMORY;  // left over from an earlier failure: a read must reset it
+    vt::WriteBytes(dir.file("in.bmp"), bytes);
+    return r.Read(dir.file("in.bmp"));
 }
 
 Bytes WriteOut(const vt::TempDir& dir, BmpRecord& r) {
@@ -81,21 +65,21 @@ TEST_P(BmpRoundTrip, KeepsRowsAndPaletteAndLaysTheFileOutAfresh) {
     // extra room before the pixels, as files with larger headers have it.
     for (uint32_t row = 0; row < rows; ++row) std::memset(in.data() + offset + row * stride + c.rowBytes, 0xEE, c.pad);
     in.insert(in.begin() + offset, 16, 0xAB);
-    Put32(in, 2, uint32_t(in.size()));
-    Put32(in, 10, offset + 16);
+    PutLE32(in.data() + 2, uint32_t(in.size()));
+    PutLE32(in.data() + 10, offset + 16);
 
-    TFrame f;
-    ASSERT_EQ(ReadMade(dir, in, f), BMP_NO_ERROR);
-    EXPECT_TRUE(PixelsOf(f.r) == s.pixels) << "row 0 must be the top row";
-    EXPECT_TRUE(c.bitCount != 8 || std::memcmp(f.r.palette, in.data() + 54, 1024) == 0) << "palette";
-    EXPECT_EQ(int(f.r.infoHeader->biHeight), c.height);
-    EXPECT_EQ(uint32_t(f.r.infoHeader->biSizeImage), c.rowBytes * rows);
+    TOwnedBmpRecord r;
+    ASSERT_EQ(ReadMade(dir, in, r), BMP_NO_ERROR);
+    EXPECT_TRUE(PixelsOf(*r) == s.pixels) << "row 0 must be the top row";
+    EXPECT_TRUE(c.bitCount != 8 || std::memcmp(r->palette, in.data() + 54, 1024) == 0) << "palette";
+    EXPECT_EQ(int(r->infoHeader->biHeight), c.height);
+    EXPECT_EQ(uint32_t(r->infoHeader->biSizeImage), c.rowBytes * rows);
 
     s.topDown = false;
     s.xPels = s.yPels = 96;
-    EXPECT_TRUE(WriteOut(dir, f.r) == vt::BuildBmp(s));
-    EXPECT_EQ(uint32_t(f.r.fileHeader->bfSize), offset + stride * rows);
-    EXPECT_EQ(uint32_t(f.r.infoHeader->biSizeImage), stride * rows);
+    EXPECT_TRUE(WriteOut(dir, *r) == vt::BuildBmp(s));
+    EXPECT_EQ(uint32_t(r->fileHeader->bfSize), offset + stride * rows);
+    EXPECT_EQ(uint32_t(r->infoHeader->biSizeImage), stride * rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths1To4, BmpRoundTrip,
@@ -109,11 +93,11 @@ TEST(BmpRead, ReadsWhatIsWholeAndRefusesTheRestHoldingNothing) {
     const Bytes good = vt::BuildBmp(s);  // 1078, then two rows of 3 pixels and a pad
     auto with = [&](size_t at, uint32_t v) {
         Bytes f = good;
-        Put32(f, at, v);  // at 28 this also clears the upper half of biCompression, 0 anyway
+        PutLE32(f.data() + at, v);  // at 28 this also clears the upper half of biCompression, 0 anyway
         return f;
     };
     Bytes huge = with(18, 65536);
-    Put32(huge, 22, 65536);  // 4 GiB of pixels: wrapped to 32 bits it would seem to fit
+    PutLE32(huge.data() + 22, 65536);  // 4 GiB of pixels: wrapped to 32 bits it would seem to fit
     // The palette is always 256 entries from offset 54, so a complete 16-colour file ends too early.
     const Bytes sixteen =
         vt::BuildBmp({.width = 3, .height = 2, .pixels = Pattern(6), .paletteBGRA = Pattern(64), .clrUsed = 16});
@@ -133,11 +117,10 @@ TEST(BmpRead, ReadsWhatIsWholeAndRefusesTheRestHoldingNothing) {
     };
     vt::TempDir dir;
     for (const auto& [what, bytes, code] : cases) {
-        TFrame f;
-        EXPECT_EQ(ReadMade(dir, bytes, f), code) << what;
-        EXPECT_EQ(f.r.status, code) << what;
-        EXPECT_TRUE(code != BMP_NO_ERROR ? HoldsNothing(f.r)
-                                         : PixelsOf(f.r) == s.pixels && f.r.infoHeader->biSizeImage == 6)
+        TOwnedBmpRecord r;
+        EXPECT_EQ(ReadMade(dir, bytes, r), code) << what;
+        EXPECT_EQ(r->status, code) << what;
+        EXPECT_TRUE(code != BMP_NO_ERROR ? HoldsNothing(*r) : PixelsOf(*r) == s.pixels && r->infoHeader->biSizeImage == 6)
             << what;
     }
 }
@@ -146,29 +129,31 @@ TEST(BmpRead, ReadsWhatIsWholeAndRefusesTheRestHoldingNothing) {
 // written as "all of them", which other readers accept.
 TEST(BmpWrite, RefusesIncompleteRecordsAndWritesAValidColourCount) {
     vt::TempDir dir;
-    TFrame f;
-    ASSERT_EQ(CreateBmpRecord(f.made, 3, 2, 1), BMP_NO_ERROR);
+    TOwnedBmpRecord r;
+    ASSERT_EQ(r.Create(3, 2, 1), BMP_NO_ERROR);
     auto cwdEntries = [] { return std::distance(std::filesystem::directory_iterator("."), {}); };
     const auto before = cwdEntries();
-    EXPECT_EQ(WriteBmpFile(f.made), BMP_IMPROPER_TYPE) << "empty file name";
-    EXPECT_EQ(f.made->status, BMP_IMPROPER_TYPE);
+    EXPECT_EQ(WriteBmpFile(r.get()), BMP_IMPROPER_TYPE) << "empty file name";
+    EXPECT_EQ(r->status, BMP_IMPROPER_TYPE);
     EXPECT_EQ(cwdEntries(), before);
 
-    f.made->fileName = dir.file("out.bmp");
+    r->fileName = dir.file("out.bmp");
     // Without its palette an 8-bit file would hold its pixels where the palette belongs.
-    RGBQUAD* palette = std::exchange(f.made->palette, nullptr);
-    EXPECT_EQ(WriteBmpFile(f.made), BMP_BAD_POINTER) << "8-bit without palette";
-    f.made->palette = palette;
+    RGBQUAD* palette = std::exchange(r->palette, nullptr);
+    EXPECT_EQ(WriteBmpFile(r.get()), BMP_BAD_POINTER) << "8-bit without palette";
+    r->palette = palette;
     EXPECT_TRUE(dir.entries().empty());
 
     for (uint32_t claimed : {252u, 256u, 300u}) {
-        f.made->infoHeader->biClrUsed = claimed;
-        EXPECT_EQ(U32(WriteOut(dir, *f.made), 46), claimed > 256 ? 0u : claimed) << claimed;
+        r->infoHeader->biClrUsed = claimed;
+        EXPECT_EQ(GetLE32(WriteOut(dir, *r).data() + 46), claimed > 256 ? 0u : claimed) << claimed;
     }
 }
 
-// The grey palette of a new record shows in the corrected frames of the calibration tests.
-TEST(BmpCreate, FailureHandsOutNoRecordAndReleaseIsRepeatable) {
+// The grey palette of a new record shows in the corrected frames of the
+// calibration tests. An owner hands its buffers over when moved and lets
+// go of them on every new picture; the sanitizer build sees any it loses.
+TEST(BmpCreate, FailureHandsOutNoRecordAndBuffersAreReleasedOnce) {
     for (const auto& [w, h, bpp, expected] : {std::tuple{3, 2, 2, BMP_IMPROPER_TYPE}, {0, 2, 1, BMP_IMPROPER_TYPE},
                                               {3, -1, 3, BMP_IMPROPER_TYPE}, {100000, 100000, 3, BMP_NO_MEMORY}}) {
         BmpRecord stale;
@@ -176,11 +161,25 @@ TEST(BmpCreate, FailureHandsOutNoRecordAndReleaseIsRepeatable) {
         EXPECT_EQ(CreateBmpRecord(r, w, h, bpp), expected) << w << "x" << h << "x" << bpp;
         EXPECT_EQ(r, nullptr);
     }
-    TFrame f;
-    ASSERT_EQ(CreateBmpRecord(f.made, 2, 2, 3), BMP_NO_ERROR);
-    EXPECT_EQ(uint32_t(f.made->infoHeader->biSizeImage), 16u);
-    FreeBmpBuffers(f.made);  // the guard releases them once more
-    EXPECT_TRUE(HoldsNothing(*f.made)) << "the buffers go, the record stays the caller's";
+    BmpRecord* made = nullptr;
+    ASSERT_EQ(CreateBmpRecord(made, 2, 2, 3), BMP_NO_ERROR);
+    EXPECT_EQ(uint32_t(made->infoHeader->biSizeImage), 16u);
+    FreeBmpBuffers(made);
+    FreeBmpBuffers(made);
+    EXPECT_TRUE(HoldsNothing(*made)) << "the buffers go, the record stays the caller's";
+    delete made;
+
+    TOwnedBmpRecord a, b;
+    ASSERT_EQ(a.Create(2, 2, 3), BMP_NO_ERROR);
+    ASSERT_EQ(b.Create(1, 1, 1), BMP_NO_ERROR);
+    const uint8_t* pixels = a->pixels;
+    b = std::move(a);
+    TOwnedBmpRecord c(std::move(b));
+    EXPECT_TRUE(HoldsNothing(*a) && HoldsNothing(*b));
+    EXPECT_EQ(c->pixels, pixels);
+    EXPECT_EQ(c.Create(0, 1, 1), BMP_IMPROPER_TYPE);
+    EXPECT_TRUE(HoldsNothing(*c));
+    EXPECT_EQ(c->status, BMP_IMPROPER_TYPE);
 }
 
 // The texts are padded to 31 characters; the sort must not take bytes above 127 as negative.

@@ -1,35 +1,21 @@
-// The post-processing kernels on frames worked out by hand, and the fast
-// box mean against the plain per-pixel window.
+// The post-processing kernels on frames worked out by hand, the fast box mean
+// against the plain per-pixel window, and one thread against many.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
+#include "TestBitmaps.h"
 #include "untImgProc.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using vt::BitmapBytes;
 
 // A bitmap of w x h pixels holding bytes row after row (3 a pixel for 24-bit).
 TBitmap Make(int w, int h, const Bytes& bytes, TPixelFormat format = pf8bit) {
-    TBitmap b(w, h, format);
-    const size_t n = b.RowBytes();
-    for (int y = 0; y < h; ++y) std::copy_n(bytes.begin() + static_cast<ptrdiff_t>(n * y), n, b.ScanLine(y));
-    return b;
-}
-
-Bytes All(const TBitmap& b) {
-    Bytes v;
-    for (int y = 0; y < b.Height(); ++y) v.insert(v.end(), b.ScanLine(y), b.ScanLine(y) + b.RowBytes());
-    return v;
-}
-
-TBitmap Random(int w, int h, TPixelFormat format, std::mt19937& rng) {
-    TBitmap b(w, h, format);
-    for (int y = 0; y < h; ++y)
-        for (size_t i = 0; i < b.RowBytes(); ++i) b.ScanLine(y)[i] = static_cast<uint8_t>(rng() & 0xff);
-    return b;
+    return vt::MakeBitmap(w, h, format, bytes);
 }
 
 // The box mean as written: every pixel's clipped (2r + 1)^2 window read directly.
@@ -57,7 +43,7 @@ TEST(ModifyHistogram, ScalesAboutZeroByTheSpanOverTheRange) {
     auto run = [](const TBitmap& s, uint8_t low, uint8_t high) {
         TBitmap d(s.Width(), s.Height(), s.PixelFormat());
         ModifyHistogram(s, d, low, high);
-        return All(d);
+        return BitmapBytes(d);
     };
     // Factor 255 / 100, and 100 * (255 / 100) is just below 255 in doubles.
     EXPECT_EQ(run(Make(4, 1, {10, 100, 110, 50}), 0, 255), (Bytes{25, 254, 255, 127}));
@@ -73,22 +59,23 @@ TEST(ModifyHistogram, ScalesAboutZeroByTheSpanOverTheRange) {
 TEST(BlurBitmap, ClippedWindowsAndTheDirectWindowOnRandomPictures) {
     // Corner: 4 pixels, edge: 6, inside: 9.
     const TBitmap s = Make(3, 3, {0, 9, 18, 27, 36, 45, 54, 63, 255});
-    EXPECT_EQ(All(BlurBitmap(s, 1)), (Bytes{18, 22, 27, 31, 56, 71, 45, 80, 99}));
-    EXPECT_EQ(All(BlurBitmap(s, 0)), All(s));
-    EXPECT_EQ(All(BlurBitmap(Make(1, 1, {77}), 5)), Bytes{77});
+    EXPECT_EQ(BitmapBytes(BlurBitmap(s, 1)), (Bytes{18, 22, 27, 31, 56, 71, 45, 80, 99}));
+    EXPECT_EQ(BitmapBytes(BlurBitmap(s, 0)), BitmapBytes(s));
+    EXPECT_EQ(BitmapBytes(BlurBitmap(Make(1, 1, {77}), 5)), Bytes{77});
 
     std::mt19937 rng(7);
     for (TPixelFormat f : {pf8bit, pf24bit})
         for (auto [w, h] : {std::pair{3, 7}, {7, 3}, {13, 11}, {40, 9}, {1, 12}})
             for (int r = 1; r <= 5; ++r) {
-                const TBitmap p = Random(w, h, f, rng);
-                EXPECT_EQ(All(BlurBitmap(p, r)), DirectMean(p, r)) << w << "x" << h << " r " << r << " format " << f;
+                const TBitmap p = vt::RandomBitmap(w, h, f, rng);
+                EXPECT_EQ(BitmapBytes(BlurBitmap(p, r)), DirectMean(p, r)) << w << "x" << h << " r " << r << " " << f;
             }
     // Windows too large for the narrow sums or for the reciprocal division,
-    // and a picture large enough to be cut into bands for several threads.
+    // and a picture large enough to be cut into bands (on one thread; many
+    // give the same bytes, below).
     for (auto [w, h, r, f] : {std::tuple{65, 65, 33, pf8bit}, {2, 300, 150, pf8bit}, {300, 300, 5, pf24bit}}) {
-        const TBitmap p = Random(w, h, f, rng);
-        EXPECT_EQ(All(BlurBitmap(p, r)), DirectMean(p, r)) << w << "x" << h << " r " << r;
+        const TBitmap p = vt::RandomBitmap(w, h, f, rng);
+        EXPECT_EQ(BitmapBytes(BlurBitmap(p, r, 1)), DirectMean(p, r)) << w << "x" << h << " r " << r;
     }
 }
 
@@ -96,7 +83,7 @@ TEST(ApplyDDP, WorkedValues) {
     auto run = [](const TBitmap& s, int fuzz, int low, int high) {
         TBitmap d = Make(s.Width(), s.Height(), Bytes(s.RowBytes() * s.Height(), 7), s.PixelFormat());
         ApplyDDP(&s, d, fuzz, low, high);
-        return All(d);
+        return BitmapBytes(d);
     };
     // Defaults (fuzz 1, low 1, high 64) on flat areas: 128.5, 1, 204.8.
     EXPECT_EQ(run(Make(3, 3, Bytes(9, 64)), 1, 1, 64), Bytes(9, 128));
@@ -114,10 +101,10 @@ TEST(ApplyDDP, WorkedValues) {
 }
 
 TEST(ApplyUnsharpMask, WorkedValuesAndTheFirstBrightestByteAcrossBands) {
-    auto run = [](const TBitmap& s, int r, int intensity) {
+    auto run = [](const TBitmap& s, int r, int intensity, unsigned threads = 0) {
         TBitmap d = Make(s.Width(), s.Height(), Bytes(s.RowBytes() * s.Height(), 9), s.PixelFormat());
-        ApplyUnsharpMask(&s, d, r, intensity);
-        return All(d);
+        ApplyUnsharpMask(&s, d, r, intensity, threads);
+        return BitmapBytes(d);
     };
     // A flat 100 with one 200 in the middle, aperture 1, intensity 50: the
     // 200 (mean 111) gives 201, its neighbours 101, the rest 106.
@@ -137,15 +124,41 @@ TEST(ApplyUnsharpMask, WorkedValuesAndTheFirstBrightestByteAcrossBands) {
     // Intensity 0 writes nothing.
     EXPECT_EQ(run(Make(1, 1, {90}), 1, 0), Bytes{9});
 
-    // A picture cut into bands for several threads: 250 in blue three times,
-    // first among 100s (mean 116), then twice among 200s (mean 205). The
-    // first in row order sets the lift, so a flat 100 far away, 0 after the
-    // first pass, becomes 116.
+    // A picture cut into bands: 250 in blue three times, first among 100s
+    // (mean 116), then twice among 200s (mean 205). The first in row order
+    // sets the lift, so a flat 100 far away, 0 after the first pass, becomes
+    // 116 however many bands there are.
     TBitmap big = Make(300, 300, Bytes(300 * 300 * 3, 100), pf24bit);
     for (int y : {100, 200, 260}) {
         for (int dy = -1; dy <= 1 && y != 100; ++dy)
             for (int x = 9; x <= 11; ++x) big.ScanLine(y + dy)[3 * x] = 200;
         big.ScanLine(y)[30] = 250;
     }
-    EXPECT_EQ(run(big, 1, 100)[3], 116);
+    for (unsigned threads : {1u, 2u, 3u, 0u}) EXPECT_EQ(run(big, 1, 100, threads)[3], 116) << threads;
+}
+
+// A picture cut into bands gives every thread count the bytes of one thread:
+// the box mean carried across band edges, the histogram's extremes gathered
+// from bands that each hold only one of them, a result written over its own
+// source.
+TEST(PostProcessingKernels, OneThreadAndManyGiveTheSameBytes) {
+    std::mt19937 rng(11);
+    TBitmap p(300, 300, pf24bit);
+    for (int y = 0; y < 300; ++y)
+        for (int i = 0; i < 900; ++i) p.ScanLine(y)[i] = static_cast<uint8_t>(60 + rng() % 100);
+    p.ScanLine(10)[5] = 240;
+    p.ScanLine(290)[7] = 20;
+    auto all = [&](unsigned threads) {
+        TBitmap histogram(p), ddp(p), unsharp(p);
+        ModifyHistogram(p, histogram, 0, 255, threads);
+        ApplyDDP(&ddp, ddp, 3, 1, 64, threads);
+        ApplyUnsharpMask(&unsharp, unsharp, 4, 70, threads);
+        return std::vector{BitmapBytes(BlurBitmap(p, 5, threads)), BitmapBytes(histogram), BitmapBytes(ddp),
+                           BitmapBytes(unsharp)};
+    };
+    const auto one = all(1);
+    TBitmap apart(p);  // written beside its source, not over it
+    ApplyDDP(&p, apart, 3, 1, 64, 1);
+    EXPECT_EQ(one[2], BitmapBytes(apart));
+    for (unsigned threads : {2u, 3u, 7u, 0u}) EXPECT_EQ(all(threads), one) << threads << " threads";
 }

@@ -3,14 +3,11 @@
 
 #include <algorithm>
 
+#include "TestBitmaps.h"
 #include "untImgProc.h"
 #include "untPostOps.h"
 
-namespace {
-
-std::vector<uint8_t> Row(const TBitmap& b, int y) { return {b.ScanLine(y), b.ScanLine(y) + b.RowBytes()}; }
-
-}  // namespace
+using vt::BitmapBytes;
 
 TEST(PreviewRect, DividesTheSizeUntilTheWidthFits) {
     auto corner = [](int w, int h) { const TRect r = PreviewRect(w, h); return std::pair{r.Right, r.Bottom}; };
@@ -30,7 +27,7 @@ TEST(ApplyPostOperation, ResultsGoBackIntoThePicturesOwnFormat) {
     std::copy(indices, indices + 4, reversed.ScanLine(0));
     ApplyPostOperation(reversed, THistogramParms{0, 255});
     EXPECT_EQ(reversed.PixelFormat(), pf8bit);
-    EXPECT_EQ(Row(reversed, 0), (std::vector<uint8_t>{0, 151, 245, 203}));
+    EXPECT_EQ(BitmapBytes(reversed), (std::vector<uint8_t>{0, 151, 245, 203}));
 
     // 24-bit: exactly the kernel's result; two operations compound.
     TBitmap rgb(3, 2, pf24bit);
@@ -41,5 +38,5 @@ TEST(ApplyPostOperation, ResultsGoBackIntoThePicturesOwnFormat) {
     ApplyDDP(&step, expected, 2, 1, 64);
     ApplyPostOperation(rgb, TUnsharpMaskParms{1, 40});
     ApplyPostOperation(rgb, TDDPParms{1, 64, 2});
-    for (int y = 0; y < 2; ++y) EXPECT_EQ(Row(rgb, y), Row(expected, y));
+    EXPECT_EQ(BitmapBytes(rgb), BitmapBytes(expected));
 }

@@ -5,27 +5,15 @@
 #include <algorithm>
 #include <random>
 
-#include "untBitmap.h"
+#include "TestBitmaps.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using vt::BitmapBytes;
+using vt::MakeBitmap;
 
 RGBQUAD Rgb(uint8_t r, uint8_t g, uint8_t b) { return RGBQUAD{b, g, r, 0}; }
-
-// rows: unpadded, top row first; 24-bit as blue, green, red.
-TBitmap Make(int width, int height, TPixelFormat format, const Bytes& rows) {
-    TBitmap b(width, height, format);
-    for (int y = 0; y < height; ++y)
-        std::copy_n(rows.begin() + y * static_cast<long>(b.RowBytes()), b.RowBytes(), b.ScanLine(y));
-    return b;
-}
-
-Bytes All(const TBitmap& b) {
-    Bytes v;
-    for (int y = 0; y < b.Height(); ++y) v.insert(v.end(), b.ScanLine(y), b.ScanLine(y) + b.RowBytes());
-    return v;
-}
 
 // The rule written the slow way: least squared distance, first entry on ties.
 uint8_t NaiveNearest(const std::vector<RGBQUAD>& pal, const uint8_t* bgr) {
@@ -44,9 +32,8 @@ TEST(BitmapDraw, EachColourGoesToTheNearestEntryTheFirstOnTies) {
     std::vector<RGBQUAD> levels(60);
     for (RGBQUAD& e : levels) e = Rgb(uint8_t(rng() % 4 * 85), uint8_t(rng() % 4 * 85), uint8_t(rng() % 4 * 85));
     for (const std::vector<RGBQUAD>& pal : {levels, GreyRamp(256)}) {
-        TBitmap src(200, 200, pf24bit), dest(200, 200, pf8bit);
-        for (int y = 0; y < 200; ++y)
-            for (size_t i = 0; i < src.RowBytes(); ++i) src.ScanLine(y)[i] = uint8_t(rng());
+        const TBitmap src = vt::RandomBitmap(200, 200, pf24bit, rng);
+        TBitmap dest(200, 200, pf8bit);
         dest.SetPalette(pal);
         dest.Draw(0, 0, src);
         for (int y = 0; y < 200; ++y)
@@ -57,46 +44,47 @@ TEST(BitmapDraw, EachColourGoesToTheNearestEntryTheFirstOnTies) {
 
 TEST(BitmapDraw, SamePaletteCopiesIndicesOtherwiseColoursAreMatched) {
     const std::vector<RGBQUAD> pal = {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(255, 0, 0)};
-    TBitmap src = Make(4, 1, pf8bit, {2, 1, 0, 200});  // 200 lies beyond the palette
+    TBitmap src = MakeBitmap(4, 1, pf8bit, {2, 1, 0, 200});  // 200 lies beyond the palette
     src.SetPalette(pal);
     TBitmap same(4, 1, pf8bit), grey(4, 1, pf8bit), colour(4, 1, pf24bit);
     same.SetPalette(pal);
     same.Draw(0, 0, src);
     grey.Draw(0, 0, src);
     colour.Draw(0, 0, src);
-    EXPECT_EQ(All(same), (Bytes{2, 1, 0, 200}));
-    EXPECT_EQ(All(grey), (Bytes{85, 255, 0, 0}));
-    EXPECT_EQ(All(colour), (Bytes{0, 0, 255, 255, 255, 255, 0, 0, 0, 0, 0, 0}));
-    grey.Draw(0, 0, Make(4, 1, pf8bit, {0, 17, 128, 255}));  // grey g to entry g of the ramp
-    EXPECT_EQ(All(grey), (Bytes{0, 17, 128, 255}));
+    EXPECT_EQ(BitmapBytes(same), (Bytes{2, 1, 0, 200}));
+    EXPECT_EQ(BitmapBytes(grey), (Bytes{85, 255, 0, 0}));
+    EXPECT_EQ(BitmapBytes(colour), (Bytes{0, 0, 255, 255, 255, 255, 0, 0, 0, 0, 0, 0}));
+    grey.Draw(0, 0, MakeBitmap(4, 1, pf8bit, {0, 17, 128, 255}));  // grey g to entry g of the ramp
+    EXPECT_EQ(BitmapBytes(grey), (Bytes{0, 17, 128, 255}));
 }
 
 // Clipped to the destination, a bitmap onto itself included; stretching
 // samples the nearest source pixel from the rectangle's origin.
 TEST(BitmapDraw, PlainAndStretchedDrawsAreClippedAndSampledExactly) {
-    const TBitmap src = Make(3, 3, pf8bit, {1, 2, 3, 4, 5, 6, 7, 8, 9});
-    TBitmap dest = Make(4, 4, pf8bit, Bytes(16, 0));
+    const TBitmap src = MakeBitmap(3, 3, pf8bit, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+    TBitmap dest = MakeBitmap(4, 4, pf8bit, Bytes(16, 0));
     dest.Draw(-1, -2, src);  // only src (1..2, 2) shows, top left
     dest.Draw(3, 2, src);    // only src (0, 0..1), right edge
     dest.Draw(4, 0, src);
     dest.Draw(INT32_MAX, INT32_MIN, src);
-    EXPECT_EQ(All(dest), (Bytes{8, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 4}));
+    EXPECT_EQ(BitmapBytes(dest), (Bytes{8, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 4}));
     TBitmap rgb(2, 1, pf24bit);
-    rgb.Draw(-1, 0, Make(3, 1, pf24bit, {3, 2, 1, 6, 5, 4, 9, 8, 7}));
-    EXPECT_EQ(All(rgb), (Bytes{6, 5, 4, 9, 8, 7}));
-    TBitmap self = Make(4, 1, pf8bit, {1, 2, 3, 4});
+    rgb.Draw(-1, 0, MakeBitmap(3, 1, pf24bit, {3, 2, 1, 6, 5, 4, 9, 8, 7}));
+    EXPECT_EQ(BitmapBytes(rgb), (Bytes{6, 5, 4, 9, 8, 7}));
+    TBitmap self = MakeBitmap(4, 1, pf8bit, {1, 2, 3, 4});
     self.Draw(1, 0, self);
-    EXPECT_EQ(All(self), (Bytes{1, 1, 2, 3}));
+    EXPECT_EQ(BitmapBytes(self), (Bytes{1, 1, 2, 3}));
 
-    const TBitmap two = Make(2, 2, pf8bit, {1, 2, 3, 4});
-    TBitmap up(4, 4, pf8bit), down(2, 2, pf8bit), clipped = Make(3, 3, pf8bit, Bytes(9, 0));
+    const TBitmap two = MakeBitmap(2, 2, pf8bit, {1, 2, 3, 4});
+    TBitmap up(4, 4, pf8bit), down(2, 2, pf8bit), clipped = MakeBitmap(3, 3, pf8bit, Bytes(9, 0));
     up.StretchDraw(TRect{0, 0, 4, 4}, two);
-    EXPECT_EQ(All(up), (Bytes{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}));
-    down.StretchDraw(TRect{0, 0, 2, 2}, Make(4, 4, pf8bit, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
-    EXPECT_EQ(All(down), (Bytes{1, 3, 9, 11}));
+    EXPECT_EQ(BitmapBytes(up), (Bytes{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}));
+    down.StretchDraw(TRect{0, 0, 2, 2},
+                     MakeBitmap(4, 4, pf8bit, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+    EXPECT_EQ(BitmapBytes(down), (Bytes{1, 3, 9, 11}));
     clipped.StretchDraw(TRect{-1, -1, 3, 3}, two);  // a 4 x 4 rectangle: dest (0, 0) is its (1, 1)
     clipped.StretchDraw(TRect{2, 0, 1, 2}, two);    // empty rectangle
-    EXPECT_EQ(All(clipped), (Bytes{1, 2, 2, 3, 4, 4, 3, 4, 4}));
+    EXPECT_EQ(BitmapBytes(clipped), (Bytes{1, 2, 2, 3, 4, 4, 3, 4, 4}));
 }
 
 }  // namespace
