@@ -118,10 +118,8 @@ std::string CliWholeNumber(const TCliArgs& args, const std::string& option, cons
 }
 
 bool ReferenceReadable(TCliPort& port, const std::string& path) {
-    BmpRecord probe;
-    probe.fileName = path;
-    const uint32_t status = ReadBmpFile(&probe);
-    FreeBmpBuffers(probe);
+    TOwnedBmpRecord probe;
+    const uint32_t status = probe.Read(path);
     if (status == BMP_NO_ERROR) return true;
     port.MessageBox(TrimRight(BmpErrorText(status)) + ": " + path, "Error", TMsgButtons::Ok);
     return false;

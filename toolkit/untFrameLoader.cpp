@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "untParallelRows.h"
+
 namespace {
 
 struct TSlot {
@@ -20,8 +22,7 @@ struct TSlot {
 void LoadBitmapsInOrder(const std::vector<std::string>& paths, std::vector<std::unique_ptr<TBitmap>>& out,
                         unsigned threads, const std::function<void()>& loaded) {
     const size_t count = paths.size();
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::min<size_t>(threads, count));
+    threads = ParallelThreads(threads, static_cast<int>(count), 0, 0);
     if (threads <= 1) {
         for (const auto& path : paths) {
             auto bitmap = std::make_unique<TBitmap>();

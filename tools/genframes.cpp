@@ -258,8 +258,8 @@ int main(int argc, char** argv) {
     if (o.kind != "flat")
         for (const THotPixel& h : MakeHotPixels(o)) base[size_t(h.y) * o.width + h.x] += h.excess;
 
-    BmpRecord* record = nullptr;
-    if (const uint32_t status = CreateBmpRecord(record, o.width, o.height, 1); status != BMP_NO_ERROR) {
+    TOwnedBmpRecord record;
+    if (const uint32_t status = record.Create(o.width, o.height, 1); status != BMP_NO_ERROR) {
         std::fprintf(stderr, "velmora-genframes: cannot make a %dx%d frame: %s\n", o.width, o.height,
                      StatusText(status).c_str());
         return 1;
@@ -281,7 +281,7 @@ int main(int argc, char** argv) {
         char name[32];
         std::snprintf(name, sizeof name, "_%04d.bmp", i + 1);
         record->fileName = (std::filesystem::path(o.out) / (o.prefix + name)).string();
-        if (const uint32_t status = WriteBmpFile(record); status != BMP_NO_ERROR) {
+        if (const uint32_t status = WriteBmpFile(record.get()); status != BMP_NO_ERROR) {
             std::fprintf(stderr, "velmora-genframes: cannot write %s: %s\n", record->fileName.c_str(),
                          StatusText(status).c_str());
             result = 1;
@@ -289,7 +289,5 @@ int main(int argc, char** argv) {
             std::printf("%s\n", record->fileName.c_str());
         }
     }
-    FreeBmpBuffers(*record);
-    delete record;
     return result;
 }
