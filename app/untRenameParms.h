@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "untUiPort.h"
+#include "untCommandDialogs.h"
 
 class QButtonGroup;
 class QGroupBox;

@@ -38,7 +38,7 @@ TfrmResults::TfrmResults(QWidget* owner) : QDialog(owner) {
     }
 }
 
-void TfrmResults::SetRows(const std::vector<std::pair<std::string, std::string>>& rows) {
+void TfrmResults::SetRows(const TResultRows& rows) {
     QLabel* labels[] = {Label1, Label2, Label3, Label4, Label5};
     QLabel* results[] = {Result1, Result2, Result3, Result4, Result5};
     for (size_t i = 0; i < rows.size() && i < 5; ++i) {
@@ -47,7 +47,7 @@ void TfrmResults::SetRows(const std::vector<std::pair<std::string, std::string>>
     }
 }
 
-void ShowResultsDialog(QWidget* owner, const std::vector<std::pair<std::string, std::string>>& rows) {
+void ShowResultsDialog(QWidget* owner, const TResultRows& rows) {
     auto* dialog = new TfrmResults(owner);
     dialog->SetRows(rows);
     // WA_DeleteOnClose releases it once it is closed; exec() copes with that.

@@ -4,9 +4,8 @@
 #pragma once
 
 #include <QDialog>
-#include <string>
-#include <utility>
-#include <vector>
+
+#include "untCommandDialogs.h"
 
 class QLabel;
 
@@ -29,9 +28,9 @@ public:
 
     // Row i of rows goes to Label(i+1) and Result(i+1); rows past the fifth
     // are dropped, rows not given keep their captions.
-    void SetRows(const std::vector<std::pair<std::string, std::string>>& rows);
+    void SetRows(const TResultRows& rows);
 };
 
 // Creates a TfrmResults owned by owner, fills it and shows it modally; it is
 // gone once the user has closed it.
-void ShowResultsDialog(QWidget* owner, const std::vector<std::pair<std::string, std::string>>& rows);
+void ShowResultsDialog(QWidget* owner, const TResultRows& rows);

@@ -13,8 +13,8 @@
 #include "untMain.h"
 #include "untPrescale.h"
 #include "untRenameParms.h"
-#include "untResults.h"
 #include "untUnsharpMask.h"
+#include "untWindowDialogs.h"
 
 TVelmoraWindows::TVelmoraWindows() {
     frmMain_ = std::make_unique<TfrmMain>();
@@ -43,14 +43,8 @@ TVelmoraWindows::TVelmoraWindows() {
                                               bool digitsOnly) -> std::optional<std::string> {
         return prompt->Ask(title, text, defaultText, digitsOnly);
     };
-    TfrmPrescale* prescale = frmPrescale_;
-    frmMain_->Port().prescaleHandler = [prescale](const std::string& defaultText) { return prescale->Ask(defaultText); };
-    TfrmRenameParms* renameParms = frmRenameParms_;
-    frmMain_->Port().renameHandler = [renameParms] { return renameParms->Ask(); };
-    TfrmMain* owner = frmMain_.get();
-    frmMain_->Port().resultsHandler = [owner](const std::vector<std::pair<std::string, std::string>>& rows) {
-        ShowResultsDialog(owner, rows);
-    };
+    dialogs_ = std::make_unique<TWindowDialogs>(frmMain_.get(), *frmPrescale_, *frmRenameParms_);
+    frmMain_->Port().SetCommandDialogs(dialogs_.get());
 }
 
 TVelmoraWindows::~TVelmoraWindows() {

@@ -12,6 +12,7 @@ class TfrmHistogram;
 class TfrmDDP;
 class TfrmUnsharpMask;
 class TfrmRenameParms;
+class TWindowDialogs;
 
 // The windows that live as long as the program. The main window comes
 // first, then each reusable dialog once, hidden until a command shows it.
@@ -44,6 +45,8 @@ private:
     TfrmUnsharpMask* frmUnsharpMask_ = nullptr;
     // Owned by the main window; its values last as long as the program.
     TfrmRenameParms* frmRenameParms_ = nullptr;
+    // What the main window's port answers single commands' questions with.
+    std::unique_ptr<TWindowDialogs> dialogs_;
 };
 
 // The whole program: returns the exit status.

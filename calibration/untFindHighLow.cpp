@@ -15,11 +15,11 @@ void RunFindHighAndLow(TMainState& state, TUiPort& port) {
         uint32_t highest = 0, lowest = 0, mean = 0;
         MeasureFrame(&record, &highest, &lowest, &mean);
         // Five rows in the dialog; the last two stay blank.
-        port.ShowResults({{"Highest", std::to_string(highest)},
-                          {"Lowest", std::to_string(lowest)},
-                          {"Average", std::to_string(mean)},
-                          {"", ""},
-                          {"", ""}});
+        port.Dialogs().ShowResults({{"Highest", std::to_string(highest)},
+                                    {"Lowest", std::to_string(lowest)},
+                                    {"Average", std::to_string(mean)},
+                                    {"", ""},
+                                    {"", ""}});
         return true;
     };
     RunPerFileCommand(state, port, command);

@@ -105,7 +105,7 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
 void RunPrescaleManual(TMainState& state, TUiPort& port) {
     double factor = 2.0;
     // The typed factor is not remembered: every run starts again from "2.0".
-    const std::string text = port.AskPrescaleFactor("2.0");
+    const std::string text = port.Dialogs().AskPrescaleFactor("2.0");
     ReadLeadingNumber(text, &factor);
     if (factor > 0.0) PrescaleFrames(state, port, psManual, factor);
 }

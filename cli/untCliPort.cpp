@@ -87,12 +87,8 @@ void TCliPort::ShowException(const std::string& message) {
     failed_ = true;
 }
 
-std::string TCliPort::AskPrescaleFactor(const std::string& defaultText) {
-    return hasPrescale_ ? prescale_ : defaultText;
-}
-
-void TCliPort::ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) {
-    ClearProgress();
+void TCliDialogs::ShowResults(const TResultRows& rows) {
+    port_.ClearProgress();
     for (const auto& [label, value] : rows)
         if (!label.empty() || !value.empty()) std::printf("%s %s\n", label.c_str(), value.c_str());
     std::fflush(stdout);

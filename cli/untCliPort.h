@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,29 @@ public:
     // Answers served, in order, before `answer` (a reference frame's dialog
     // comes before the frames' dialog).
     std::deque<std::vector<std::string>> queued;
+};
+
+class TCliPort;
+
+// The command line's answers to the questions single commands ask: what the
+// command's options said, or the dialog's own default. A command's factory
+// fills these in from its arguments before the command runs.
+class TCliDialogs : public TCommandDialogs {
+public:
+    explicit TCliDialogs(TCliPort& port) : port_(port) {}
+
+    std::optional<std::string> prescaleFactor;  // the factor field's text
+    TRenameParms renameParms;
+
+    std::string AskPrescaleFactor(const std::string& defaultText) override {
+        return prescaleFactor.value_or(defaultText);
+    }
+    TRenameParms AskRenameParms() override { return renameParms; }
+    // Results go to standard output, "Label value" a line; empty rows are left out.
+    void ShowResults(const TResultRows& rows) override;
+
+private:
+    TCliPort& port_;
 };
 
 class TCliPort : public TUiPort {
@@ -37,13 +61,7 @@ public:
     void ShowException(const std::string& message) override;
     // An "Error" message after this names the file ("Error: File error: PATH").
     void BeginFile(const std::string& path) override { currentFile_ = path; }
-    std::string AskPrescaleFactor(const std::string& defaultText) override;
-    // Results go to standard output, "Label value" a line; empty rows are left out.
-    void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override;
-    void SetPrescaleFactor(const std::string& text) { prescale_ = text; hasPrescale_ = true; }
-    // The rename dialog's answer comes from --root and --padded.
-    TRenameParms AskRenameParms() override { return rename_; }
-    void SetRenameParms(const TRenameParms& parms) { rename_ = parms; }
+    TCommandDialogs& Dialogs() override { return dialogs; }
 
     // Command-line answers.
     void SetInputFiles(std::vector<std::string> files);
@@ -58,9 +76,12 @@ public:
     // command ended with an error: the exit status is then 1.
     bool Failed() const { return failed_; }
 
-private:
+    // Ends the progress line, so that what is written next starts a line of its own.
     void ClearProgress();
 
+    TCliDialogs dialogs{*this};
+
+private:
     TCliDialog open_;
     TCliDialog save_;
     FILE* err_;
@@ -70,9 +91,6 @@ private:
     bool failed_ = false;
     std::deque<std::string> strings_;
     std::string currentFile_;
-    std::string prescale_;
-    bool hasPrescale_ = false;
-    TRenameParms rename_;
 };
 
 // The message text as the command line prints it: the program's fixed texts

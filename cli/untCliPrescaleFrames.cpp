@@ -55,7 +55,7 @@ TCliCommand CliPrescale() {
             if (args.Has("factor")) {
                 if (mode != "manual") throw ECliUsage("--factor goes with --mode manual only");
                 CheckFactor(args.Value("factor"));
-                port.SetPrescaleFactor(args.Value("factor"));
+                port.dialogs.prescaleFactor = args.Value("factor");
             }
             body();
         });

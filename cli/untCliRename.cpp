@@ -16,7 +16,7 @@ TCliCommand CliRename() {
         {{"root", 0, "NAME", "the start of every new name (default: empty)"},
          {"padded", 0, "", "pad the numbers with zeros to the width of the count"}},
         [](const TCliArgs& args, TCliPort& port, TMainState& state) {
-            port.SetRenameParms({args.Value("root"), args.Has("padded")});
+            port.dialogs.renameParms = {args.Value("root"), args.Has("padded")};
             RunRename(state, port);
         });
 }

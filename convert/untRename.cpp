@@ -48,7 +48,7 @@ std::string RenameNumber(size_t index, size_t count, bool padded) {
 void RunRename(TMainState& state, TUiPort& port) {
     if (!OpenFilesStep(state, port, ofAllowMultiSelect | ofFileMustExist)) return;
     const std::vector<std::string> files = port.OpenDialog().Files;
-    const TRenameParms parms = port.AskRenameParms();
+    const TRenameParms parms = port.Dialogs().AskRenameParms();
     if (files.empty()) return;
     const std::string folder = ExtractFilePath(files.front());
 

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <stdexcept>
 
 std::function<void(QFileDialog&)> TQtFileDialog::beforeExec;
 
@@ -108,12 +109,7 @@ void TQtPort::ShowException(const std::string& message) {
     box.exec();
 }
 
-std::string TQtPort::AskPrescaleFactor(const std::string& defaultText) {
-    return prescaleHandler ? prescaleHandler(defaultText) : defaultText;
-}
-
-TRenameParms TQtPort::AskRenameParms() { return renameHandler ? renameHandler() : TRenameParms{}; }
-
-void TQtPort::ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) {
-    if (resultsHandler) resultsHandler(rows);
+TCommandDialogs& TQtPort::Dialogs() {
+    if (!dialogs_) throw std::logic_error("The window's dialogs are not set up.");
+    return *dialogs_;
 }

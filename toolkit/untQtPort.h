@@ -50,23 +50,19 @@ public:
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
     void ShowException(const std::string& message) override;
-    // The prescale and results dialogs belong to the application too.
-    std::string AskPrescaleFactor(const std::string& defaultText) override;
-    void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override;
-    // The rename dialog belongs to the application as well.
-    TRenameParms AskRenameParms() override;
+    // The dialogs of single commands belong to the application, which hands
+    // them in once they exist; asking for them before is a programming error.
+    TCommandDialogs& Dialogs() override;
+    void SetCommandDialogs(TCommandDialogs* dialogs) { dialogs_ = dialogs; }
 
     std::function<std::optional<std::string>(const std::string& title, const std::string& prompt,
                                              const std::string& defaultText, bool digitsOnly)>
         promptHandler;
-
-    std::function<std::string(const std::string& defaultText)> prescaleHandler;
-    std::function<void(const std::vector<std::pair<std::string, std::string>>& rows)> resultsHandler;
-    std::function<TRenameParms()> renameHandler;
 
 private:
     QPointer<QWidget> owner_;
     QPointer<QStatusBar> statusBar_;
     TQtFileDialog open_;
     TQtFileDialog save_;
+    TCommandDialogs* dialogs_ = nullptr;
 };

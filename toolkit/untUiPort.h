@@ -1,12 +1,14 @@
-// The interaction port: everything a command needs of the platform. Commands
-// talk only to this interface, so the same command body runs under the
-// window, under velmora-cli and under the tests' scripted port.
+// The interaction port: what every command needs of the platform. Commands
+// talk only to this interface (and the dialogs behind it), so the same
+// command body runs under the window, under velmora-cli and under the tests'
+// scripted port.
 #pragma once
 
 #include <optional>
-#include <utility>
 #include <string>
 #include <vector>
+
+#include "untCommandDialogs.h"
 
 enum class TMsgButtons { Ok, OkCancel, YesNo };
 enum class TMsgResult { Ok, Cancel, Yes, No };
@@ -34,13 +36,6 @@ public:
     [[nodiscard]] virtual bool Execute() = 0;
 };
 
-// What "Rename" asks: the root of the new names, and numbers padded with
-// zeros to the width of the file count ("01".."12") instead of plain ones.
-struct TRenameParms {
-    std::string root;
-    bool padded = false;
-};
-
 class TUiPort {
 public:
     virtual ~TUiPort() = default;
@@ -60,16 +55,10 @@ public:
     virtual std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                                  const std::string& defaultText, bool digitsOnly) = 0;
 
-    // The prescale dialog: shows defaultText in its field and hands back the
-    // field's text as it stands when the dialog closes (however it closed).
-    virtual std::string AskPrescaleFactor(const std::string& defaultText) = 0;
-
-    // The rename dialog: it has no cancel, and hands back the root and the
-    // numbering style as they stand when it closes, however it closed.
-    virtual TRenameParms AskRenameParms() = 0;
-
-    // The results dialog: rows of (label, value), shown until the user closes it.
-    virtual void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) = 0;
+    // The questions that one command alone asks. They sit behind the port,
+    // not on it, so that a command's new dialog leaves this interface alone
+    // while a command still needs nothing but the port.
+    virtual TCommandDialogs& Dialogs() = 0;
 
     // A file-by-file command is about to work on path. The window shows the
     // path on the status line already; the command line uses it to say which

@@ -41,11 +41,11 @@ TEST(RenameParmsDialog, StartsEmptyAndNormalThenKeepsWhatWasSet) {
         dialog.close();  // the close box: there is no cancel, the values stand
     });
     poll.start(5);
-    TRenameParms got = windows.frmMain().Port().AskRenameParms();
+    TRenameParms got = windows.frmMain().Port().Dialogs().AskRenameParms();
     EXPECT_EQ(got.root, "m42");
     EXPECT_TRUE(got.padded);
     firstUse = false;
-    got = windows.frmMain().Port().AskRenameParms();
+    got = windows.frmMain().Port().Dialogs().AskRenameParms();
     EXPECT_EQ(got.root, "m42");
     EXPECT_TRUE(got.padded);
     EXPECT_EQ(shown, (QStringList{"/0", "m42/1"}));

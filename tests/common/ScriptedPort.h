@@ -1,7 +1,8 @@
-// The scripted interaction port: serves prepared answers and records every
-// status text and message box in order, so a test can assert on the exact
-// sequence a user would have seen. A question it has no answer for fails
-// the test instead of guessing.
+// The scripted interaction port, which answers single commands' questions
+// too: it serves prepared answers and records every status text, message box
+// and question in order, so a test can assert on the exact sequence a user
+// would have seen. A question it has no answer for fails the test instead of
+// guessing.
 #pragma once
 
 #include <deque>
@@ -13,15 +14,15 @@
 
 namespace vt {
 
-struct DialogAnswer {
-    bool ok = true;
-    std::vector<std::string> files;  // open dialog: chosen files; save dialog: files[0] is the name
-};
-
 struct MessageEvent {
     std::string text;
     std::string title;
     TMsgButtons buttons;
+};
+
+struct DialogAnswer {
+    bool ok = true;
+    std::vector<std::string> files;  // a save dialog's name is files[0]
 };
 
 class ScriptedDialog : public TFileDialog {
@@ -36,10 +37,8 @@ private:
     const char* kind_;
 };
 
-class ScriptedPort : public TUiPort {
+class ScriptedPort : public TUiPort, public TCommandDialogs {
 public:
-    ScriptedPort() : open_("open"), save_("save") {}
-
     // Scripting.
     void AnswerOpen(std::vector<std::string> files) { open_.answers.push_back({true, std::move(files)}); }
     void CancelOpen() { open_.answers.push_back({false, {}}); }
@@ -47,6 +46,8 @@ public:
     void CancelSave() { save_.answers.push_back({false, {}}); }
     void AnswerMessage(TMsgResult r) { messageAnswers.push_back(r); }
     void AnswerString(std::optional<std::string> s) { stringAnswers.push_back(std::move(s)); }
+    void AnswerPrescale(const std::string& text) { prescaleAnswers.push_back(text); }
+    void AnswerRename(const std::string& root, bool padded) { renameAnswers.push_back({root, padded}); }
 
     // TUiPort
     TFileDialog& OpenDialog() override { return open_; }
@@ -57,35 +58,36 @@ public:
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
     void ShowException(const std::string& message) override { exceptions.push_back(message); }
+    TCommandDialogs& Dialogs() override { return *this; }
+
+    // TCommandDialogs
     std::string AskPrescaleFactor(const std::string& defaultText) override;
-    void ShowResults(const std::vector<std::pair<std::string, std::string>>& rows) override { results.push_back(rows); }
-    void AnswerPrescale(const std::string& text) { prescaleAnswers.push_back(text); }
     TRenameParms AskRenameParms() override;
-    void AnswerRename(const std::string& root, bool padded) { renameAnswers.push_back({root, padded}); }
+    void ShowResults(const TResultRows& rows) override { results.push_back(rows); }
 
     ScriptedDialog& open() { return open_; }
     ScriptedDialog& save() { return save_; }
+    std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
 
     // Recorded.
     std::vector<std::string> statuses;
     std::vector<MessageEvent> messages;
     std::vector<std::string> exceptions;
-    std::vector<std::string> prescaleDefaults;  // the text the prescale dialog was shown with
-    std::vector<std::vector<std::pair<std::string, std::string>>> results;
-    std::deque<std::string> prescaleAnswers;
-    std::deque<TRenameParms> renameAnswers;
-    int renameAsked = 0;  // times the rename dialog was shown
     std::vector<std::string> prompts;  // each prompt shown, as "title|prompt|default|digits" (or "|text")
+    std::vector<std::string> prescaleDefaults;  // the text the prescale dialog was shown with
+    int renameAsked = 0;                         // times the rename dialog was shown
+    std::vector<TResultRows> results;
     long processMessagesCalls = 0;
 
+    // Not served yet.
     std::deque<TMsgResult> messageAnswers;
     std::deque<std::optional<std::string>> stringAnswers;
-
-    std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
+    std::deque<std::string> prescaleAnswers;
+    std::deque<TRenameParms> renameAnswers;
 
 private:
-    ScriptedDialog open_;
-    ScriptedDialog save_;
+    ScriptedDialog open_{"open"};
+    ScriptedDialog save_{"save"};
 };
 
 }  // namespace vt
