@@ -8,8 +8,6 @@
 #include <QStatusBar>
 #include <stdexcept>
 
-std::function<void(QFileDialog&)> TQtFileDialog::beforeExec;
-
 QStringList QtNameFilters(const std::string& classicFilter) {
     const QStringList parts = QString::fromStdString(classicFilter).split(QLatin1Char('|'));
     QStringList filters;
@@ -53,7 +51,6 @@ bool TQtFileDialog::Execute() {
     // Only the name: a folder in it would override the initial folder.
     if (!FileName.empty()) dlg.selectFile(QFileInfo(QString::fromStdString(FileName)).fileName());
 
-    if (beforeExec) beforeExec(dlg);
     if (dlg.exec() != QDialog::Accepted) return false;
     const QStringList chosen = dlg.selectedFiles();
     if (chosen.isEmpty()) return false;

@@ -9,7 +9,6 @@
 
 #include "untUiPort.h"
 
-class QFileDialog;
 class QStatusBar;
 class QWidget;
 
@@ -21,10 +20,6 @@ class TQtFileDialog : public TFileDialog {
 public:
     TQtFileDialog(QWidget* parent, bool save);
     bool Execute() override;
-
-    // Tests drive the dialog through this hook; it is called with the dialog
-    // once it is set up and before it runs.
-    static std::function<void(QFileDialog&)> beforeExec;
 
 private:
     QPointer<QWidget> parent_;

@@ -12,10 +12,10 @@ TEST(GenFrames, SameSeedSameBytesHotPixelsSharedAndBadArgumentsWriteNothing) {
     ASSERT_EQ(Gen("--kind light" + common, b.path()), 0);
     ASSERT_EQ(Gen("--kind dark" + common, a.path()), 0);
     EXPECT_EQ(vt::ReadBytes(a.file("light_0001.bmp")), vt::ReadBytes(b.file("light_0001.bmp")));
-    EXPECT_NE(Pixels(a.file("light_0001.bmp")), Pixels(a.file("light_0002.bmp")));  // fresh noise per frame
+    EXPECT_NE(FramePixels(a.file("light_0001.bmp")), FramePixels(a.file("light_0002.bmp")));  // fresh noise per frame
 
     // Where the dark is hot, the light is at least as bright: a master dark removes them.
-    const auto dark = Pixels(a.file("dark_0001.bmp")), light = Pixels(a.file("light_0001.bmp"));
+    const auto dark = FramePixels(a.file("dark_0001.bmp")), light = FramePixels(a.file("light_0001.bmp"));
     int hot = 0, uncovered = 0;
     for (size_t i = 0; i < dark.size(); ++i) {
         hot += dark[i] > 60;

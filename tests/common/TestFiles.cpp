@@ -13,6 +13,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "untBmpUtil.h"
+
 namespace fs = std::filesystem;
 
 namespace vt {
@@ -57,6 +59,12 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 bool Exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
+}
+
+std::map<std::string, std::vector<uint8_t>> Manifest(const TempDir& dir) {
+    std::map<std::string, std::vector<uint8_t>> files;
+    for (const auto& name : dir.entries()) files[name] = ReadBytes(dir.file(name));
+    return files;
 }
 
 std::string SharedDir() {
@@ -140,6 +148,24 @@ std::vector<uint8_t> BuildBmp(const BmpLayout& s) {
         if (n > 0) std::memcpy(f.data() + at, s.pixels.data() + rowBytes * y, n);
     }
     return f;
+}
+
+void WriteFrame(const std::string& path, const std::vector<uint8_t>& pixels, int width) {
+    BmpLayout layout;
+    layout.width = width > 0 ? width : static_cast<int>(pixels.size());
+    layout.height = static_cast<int>(pixels.size()) / layout.width;
+    layout.pixels = pixels;
+    WriteBytes(path, BuildBmp(layout));
+}
+
+std::vector<uint8_t> FramePixels(const std::string& path) {
+    BmpRecord record;
+    record.fileName = path;
+    EXPECT_EQ(ReadBmpFile(&record), BMP_NO_ERROR) << path;
+    std::vector<uint8_t> pixels = record.pixels ? std::vector<uint8_t>(record.pixels, record.pixels + BmpPixelBytes(record))
+                                                : std::vector<uint8_t>{};
+    FreeBmpBuffers(record);
+    return pixels;
 }
 
 }  // namespace vt

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ private:
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool Exists(const std::string& path);
+// Every file in the folder with its bytes: equal manifests mean nothing was written.
+std::map<std::string, std::vector<uint8_t>> Manifest(const TempDir& dir);
 
 // The shared test data folder ("" when it is not beside the checkout).
 std::string SharedDir();
@@ -62,5 +65,11 @@ struct BmpLayout {
     uint32_t sizeImageOverride = UINT32_MAX;
 };
 std::vector<uint8_t> BuildBmp(const BmpLayout& layout);
+
+// An 8-bit grey frame file holding these bytes, width pixels a row (all of
+// them in one row when width is 0), top row first.
+void WriteFrame(const std::string& path, const std::vector<uint8_t>& pixels, int width = 0);
+// The pixels of a frame file as the codec reads them, top row first.
+std::vector<uint8_t> FramePixels(const std::string& path);
 
 }  // namespace vt
