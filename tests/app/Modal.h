@@ -1,6 +1,7 @@
-// The one way the window tests answer modal windows: a queue of steps, each
-// handed the modal window that is up when its turn comes, as a user would
-// meet it. Whatever a step does, no window is left to hang a test in exec().
+// What the window tests share, above all the one way they answer modal
+// windows: a queue of steps, each handed the modal window that is up when its
+// turn comes, as a user would meet it. Whatever a step does, no window is
+// left to hang a test in exec().
 #pragma once
 
 #include <gtest/gtest.h>

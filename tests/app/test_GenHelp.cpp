@@ -3,6 +3,7 @@
 #include "untGenHelp.h"
 #include "untRichText.h"
 
+#include "Modal.h"
 #include "TestFiles.h"
 
 #include <QCoreApplication>
@@ -12,9 +13,6 @@
 #include <QTextEdit>
 
 #include <random>
-
-// Failure messages show the text, not its UTF-16 units.
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
