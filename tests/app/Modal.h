@@ -8,12 +8,21 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <vector>
+
+#include "TestFiles.h"
+#include "untMain.h"
+#include "untStartup.h"
 
 // Failure messages show the text, not its UTF-16 units.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

@@ -1,24 +1,17 @@
 // The small dialogs as commands meet them through the main window's port:
 // what typing may put into their fields, what they show, and what the
 // command gets back however they are closed.
-#include <gtest/gtest.h>
 
 #include <QClipboard>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QPointer>
 #include <QRadioButton>
-#include <QTest>
 
 #include "Modal.h"
 #include "untGenHelp.h"
 #include "untGetString.h"
-#include "untMain.h"
 #include "untPrescale.h"
 #include "untRenameParms.h"
 #include "untResults.h"
-#include "untStartup.h"
 
 using namespace vapp;
 
@@ -101,12 +94,6 @@ TEST(SmallDialogs, EachQuestionShowsItsDialogAndTheCommandGetsWhatItShowsWhenClo
                                   "Results/Highest/255/Lowest/0/Average/85////"}));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(results.isNull());
-    TfrmRenameParms& r = windows.frmRenameParms();
-    EXPECT_TRUE(r.windowFlags().testFlag(Qt::Tool));
-    EXPECT_EQ(QStringList({r.windowTitle(), r.Label1->text(), r.rgType->title(), r.Item(0)->text(),
-                           r.Item(1)->text(), r.Button1->text()})
-                  .join("|"),
-              "Rename Parameters|Root file name|Suffix|Normal (1..10)|Padded(01..10)|Done");
 
     windows.frmMain().Item("GeneralTips1")->trigger();
     EXPECT_EQ(windows.frmGenHelp().windowTitle(), "General Usage Notes");

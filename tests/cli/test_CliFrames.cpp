@@ -2,6 +2,8 @@
 // a bad file is reported by name while the batch goes on, and outputs land
 // where the save rule puts them.
 #include "CliTest.h"
+#include "TestBitmaps.h"
+#include "untPostOps.h"
 
 using namespace vcli;
 
@@ -71,15 +73,24 @@ TEST(CliBatch, AFileThatFailsIsReportedByNameAndTheNextFileIsStillDone) {
     EXPECT_EQ(FramePixels(dir.file("m01.bmp")), (Bytes{200, 3}));
 }
 
-TEST(CliProcess, TheSaveRuleAndWritingOverTheInput) {
-    // With no operation the picture is written as loaded.
+// The operations run in command-line order, each exactly as the window's
+// "Calculate" then "Ok"; with none the picture is written as loaded.
+TEST(CliProcess, OperationsInTheOrderGivenTheSaveRuleAndWritingOverTheInput) {
     vt::TempDir dir;
-    vt::WriteFrame(dir.file("a.bmp"), {10, 20, 100, 40});
+    Bytes picture(7 * 9);  // rows of 7 bytes: padded in the file
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = uint8_t(i * 37 % 251);
+    vt::WriteFrame(dir.file("a.bmp"), picture, 7);
     EXPECT_EQ(Cli("process a.bmp -o plain", dir.path()).status, 0);
     EXPECT_EQ(Cli("process a.bmp -o other.png", dir.path()).status, 0);
-    EXPECT_EQ(FramePixels(dir.file("plain.bmp")), (Bytes{10, 20, 100, 40}));
-    EXPECT_EQ(FramePixels(dir.file("other.png")), (Bytes{10, 20, 100, 40}));
-    // -o naming the input replaces it whole.
-    EXPECT_EQ(Cli("process a.bmp --histogram 0,255 -o a.bmp", dir.path()).status, 0);
-    EXPECT_EQ(FramePixels(dir.file("a.bmp")), (Bytes{28, 56, 255, 113}));
+    EXPECT_EQ(FramePixels(dir.file("plain.bmp")), picture);
+    EXPECT_EQ(FramePixels(dir.file("other.png")), picture);
+    TBitmap expected;
+    expected.LoadFromFile(dir.file("a.bmp"));
+    for (const TPostOperation& op : std::vector<TPostOperation>{TUnsharpMaskParms{2, 60}, TDDPParms{1, 64, 1},
+                                                                THistogramParms{10, 250}, TDDPParms{2, 40, 3}})
+        ApplyPostOperation(expected, op);
+    const auto r = Cli("process a.bmp --unsharp 2,60 --ddp 1,64,1 --histogram 10,250 --ddp 2,40,3 -o a.bmp", dir.path());
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output, "");
+    EXPECT_EQ(FramePixels(dir.file("a.bmp")), vt::BitmapBytes(expected));
 }

@@ -2,7 +2,6 @@
 // independent readers work out: numpy over PIL's pixels, and astropy's FITS
 // data and fitsverify for To FITS.
 #include "CliTest.h"
-#include "untPostOps.h"
 
 using namespace vcli;
 
@@ -100,26 +99,4 @@ TEST(CliRealFrames, ToFitsGivesAstropysDataAndPassesFitsverify) {
     EXPECT_TRUE(data(vt::ReadBytes(dir.file("m51_001.fts"))) == theirs);
     if (vt::RunCommand("command -v fitsverify") != 0) GTEST_SKIP() << "fitsverify is not installed";
     EXPECT_EQ(vt::RunCommand("fitsverify -q " + vt::ShellQuote(dir.file("m51_001.fts"))), 0);
-}
-
-// The operations run in command-line order, each exactly as the window's
-// "Calculate" then "Ok"; the input is left as it was.
-TEST(CliRealFrames, ProcessRunsTheOperationsInTheOrderGiven) {
-    VT_REQUIRE_TESTDATA();
-    vt::TempDir dir;
-    Sky(dir, {"m51_001.bmp"});
-    const auto r = Cli("process m51_001.bmp --unsharp 2,60 --ddp 1,64,1 --histogram 10,250 --ddp 2,40,3 -o a",
-                       dir.path());
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(r.output, "");
-    TBitmap expected;
-    expected.LoadFromFile(dir.file("m51_001.bmp"));
-    for (const TPostOperation& op : std::vector<TPostOperation>{TUnsharpMaskParms{2, 60}, TDDPParms{1, 64, 1},
-                                                                THistogramParms{10, 250}, TDDPParms{2, 40, 3}})
-        ApplyPostOperation(expected, op);
-    Bytes pixels;
-    for (int y = 0; y < expected.Height(); ++y)
-        pixels.insert(pixels.end(), expected.ScanLine(y), expected.ScanLine(y) + expected.RowBytes());
-    EXPECT_EQ(FramePixels(dir.file("a.bmp")), pixels);
-    EXPECT_EQ(vt::ReadBytes(dir.file("m51_001.bmp")), vt::ReadBytes(SkyDir() + "m51_001.bmp"));
 }

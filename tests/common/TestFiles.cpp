@@ -1,12 +1,12 @@
 #include "TestFiles.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <tuple>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -56,28 +56,17 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
-
 std::map<std::string, std::vector<uint8_t>> Manifest(const TempDir& dir) {
     std::map<std::string, std::vector<uint8_t>> files;
     for (const auto& name : dir.entries()) files[name] = ReadBytes(dir.file(name));
     return files;
 }
 
-std::string SharedDir() {
-    const char* env = std::getenv("VELMORA_SHARED_DIR");
-    std::string dir = env && *env ? env : VELMORA_SHARED_DIR;
-    std::error_code ec;
-    if (!fs::is_directory(dir + "/testdata", ec)) return {};
-    return fs::canonical(dir, ec).string();
-}
-
 std::string TestDataDir() {
-    std::string shared = SharedDir();
-    return shared.empty() ? std::string() : shared + "/testdata";
+    const char* env = std::getenv("VELMORA_SHARED_DIR");
+    std::error_code ec;
+    const fs::path dir = fs::path(env && *env ? env : VELMORA_SHARED_DIR) / "testdata";
+    return fs::is_directory(dir, ec) ? fs::canonical(dir, ec).string() : std::string();
 }
 
 int RunCommand(const std::string& command, std::string* out) {
@@ -102,14 +91,6 @@ std::string ShellQuote(const std::string& s) {
     return q + "'";
 }
 
-static void Put16(std::vector<uint8_t>& v, size_t at, uint16_t x) {
-    v[at] = x & 0xff;
-    v[at + 1] = x >> 8;
-}
-static void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v[at + i] = (x >> (8 * i)) & 0xff;
-}
-
 std::vector<uint8_t> BuildBmp(const BmpLayout& s) {
     std::vector<uint8_t> palette = s.paletteBGRA;
     if (palette.empty() && s.bitCount <= 8) {
@@ -122,23 +103,15 @@ std::vector<uint8_t> BuildBmp(const BmpLayout& s) {
     const size_t rowBytes = (static_cast<size_t>(s.width) * s.bitCount + 7) / 8;
     const size_t stride = (rowBytes + 3) / 4 * 4;
     const size_t offBits = 54 + palette.size();
-    size_t pixelArray = stride * s.height;
-    if (s.dropLastPad) pixelArray -= stride - rowBytes;
-    std::vector<uint8_t> f(offBits + pixelArray, 0);
-    f[0] = 'B';
-    f[1] = 'M';
-    Put32(f, 2, static_cast<uint32_t>(f.size()));
-    Put32(f, 10, static_cast<uint32_t>(offBits));
-    Put32(f, 14, 40);
-    Put32(f, 18, static_cast<uint32_t>(s.width));
-    Put32(f, 22, static_cast<uint32_t>(s.topDown ? -s.height : s.height));
-    Put16(f, 26, 1);
-    Put16(f, 28, static_cast<uint16_t>(s.bitCount));
-    Put32(f, 30, s.compression);
-    Put32(f, 34, s.sizeImageOverride != UINT32_MAX ? s.sizeImageOverride : static_cast<uint32_t>(stride * s.height));
-    Put32(f, 38, static_cast<uint32_t>(s.xPels));
-    Put32(f, 42, static_cast<uint32_t>(s.yPels));
-    Put32(f, 46, s.clrUsed);
+    std::vector<uint8_t> f(offBits + stride * s.height, 0);
+    // Little-endian header fields: {offset, value, bytes}.
+    const std::tuple<size_t, uint32_t, int> fields[] = {
+        {0, 'B' | 'M' << 8, 2}, {2, uint32_t(f.size()), 4}, {10, uint32_t(offBits), 4}, {14, 40, 4},
+        {18, uint32_t(s.width), 4}, {22, uint32_t(s.topDown ? -s.height : s.height), 4}, {26, 1, 2},
+        {28, uint32_t(s.bitCount), 2}, {34, uint32_t(stride * s.height), 4}, {38, uint32_t(s.xPels), 4},
+        {42, uint32_t(s.yPels), 4}, {46, s.clrUsed, 4}};
+    for (const auto& [at, value, bytes] : fields)
+        for (int i = 0; i < bytes; ++i) f[at + i] = uint8_t(value >> (8 * i));
     std::copy(palette.begin(), palette.end(), f.begin() + 54);
     for (int y = 0; y < s.height; ++y) {
         int stored = s.topDown ? y : s.height - 1 - y;  // position of picture row y in the file

@@ -30,13 +30,11 @@ private:
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-bool Exists(const std::string& path);
 // Every file in the folder with its bytes: equal manifests mean nothing was written.
 std::map<std::string, std::vector<uint8_t>> Manifest(const TempDir& dir);
 
 // The shared test data folder ("" when it is not beside the checkout).
-std::string SharedDir();
-std::string TestDataDir();  // SharedDir() + "/testdata"
+std::string TestDataDir();
 
 #define VT_REQUIRE_TESTDATA()                                                              \
     do {                                                                                   \
@@ -58,11 +56,8 @@ struct BmpLayout {
     bool topDown = false;
     std::vector<uint8_t> pixels;         // unpadded, top row first
     std::vector<uint8_t> paletteBGRA;    // 4 bytes an entry; default grey ramp of 256 for 8-bit
-    uint32_t compression = 0;
     int32_t xPels = 2835, yPels = 2835;
     uint32_t clrUsed = 0;
-    bool dropLastPad = false;            // omit the padding after the last stored row
-    uint32_t sizeImageOverride = UINT32_MAX;
 };
 std::vector<uint8_t> BuildBmp(const BmpLayout& layout);
 
