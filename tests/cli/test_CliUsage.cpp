@@ -27,6 +27,7 @@ TEST(Cli, HelpAndRefusedCommandLinesChangeNoFile) {
         {"dark-subtract --yes --dark c.bmp a.bmp", 2, "dark-subtract: the mode is missing"},
         {"dark-subtract --mode normal --yes a.bmp", 2, "the dark frame is missing"},
         {"dark-subtract --mode normal --yes --dark x.bmp a.bmp", 2, "no such file: x.bmp"},
+        {"create-flat a.bmp b.bmp", 2, "create-flat: the output file is missing"},
         {"flat-field a.bmp", 2, "the flat field is missing"},
         {"prescale --mode bright a.bmp", 2, "unknown mode 'bright'"},
         {"prescale --mode wide --factor 2 a.bmp", 2, "--factor goes with --mode manual only"},
@@ -56,6 +57,8 @@ TEST(Cli, HelpAndRefusedCommandLinesChangeNoFile) {
         // The series modes load every frame before writing any.
         {"dark-subtract --mode normal -y --dark c.bmp a.bmp junk.bmp b.bmp", 1,
          "Error: junk.bmp is not a bitmap file\n"},
+        {"dark-subtract --mode normal --yes --dark c.bmp a.bmp wide.bmp", 1,
+         "Error: All files must be of the same size\n"},
     };
     for (const auto& [args, status, says] : cases) {
         const auto r = Cli(args, dir.path());
