@@ -1,17 +1,14 @@
-// What the calibration tests share: frame records as ReadBmpFile leaves them,
-// and a folder of frame files with a scripted port to run a command in.
+// What the calibration and conversion tests share: frame records as
+// ReadBmpFile leaves them, and a folder of frame files with a scripted port
+// to run a command in.
 #pragma once
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "ScriptedPort.h"
+#include "SmallFileLimit.h"
 #include "TestFiles.h"
 #include "untBmpUtil.h"
 #include "untMainState.h"
@@ -20,8 +17,8 @@ namespace vc {
 
 using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::string>;
-
 using Record = TOwnedBmpRecord;
+using vt::FramePixels;
 
 // w x h pixels of bpp bytes each; biSizeImage is the buffer length.
 inline Record MakeRecord(int w, int h, const Bytes& px, int bpp = 1) {
@@ -43,12 +40,19 @@ inline Bytes Grey(int entries, int step = 1, bool inverted = false) {
     return p;
 }
 
+// The red of palette entry `entry` in a frame file.
+inline int PaletteRed(const std::string& path, int entry) {
+    const Bytes f = vt::ReadBytes(path);
+    return f.at(14 + f.at(14) + 4 * static_cast<size_t>(entry) + 2);
+}
+
 struct Session {
     vt::TempDir dir;
     vt::ScriptedPort port;
     TMainState state;
 
-    // A frame file w pixels wide, as many rows high as the pixels fill (top row first).
+    // A frame file w pixels wide, as many rows high as the pixels fill (top
+    // row first); 8-bit grey frames can be written with vt::WriteFrame.
     std::string Frame(const std::string& name, int w, Bytes px, int bits = 8, Bytes palette = {}) {
         vt::BmpLayout s;
         s.width = w;
@@ -70,16 +74,6 @@ struct Session {
         }
         return files;
     }
-    // The pixels the file holds now, and palette entry `entry` of it.
-    Bytes Pixels(const std::string& path, RGBQUAD* colour = nullptr, int entry = 0) {
-        BmpRecord r;
-        r.fileName = path;
-        EXPECT_EQ(ReadBmpFile(&r), BMP_NO_ERROR) << path;
-        const Bytes v = r.pixels ? BytesOf(r) : Bytes{};
-        if (colour && r.palette) *colour = r.palette[entry];
-        FreeBmpBuffers(r);
-        return v;
-    }
     // Every message box so far as "title: text".
     Texts Messages() const {
         Texts t;
@@ -87,20 +81,5 @@ struct Session {
         return t;
     }
 };
-
-// Runs f while no file may grow past 4 KB, so that writing a bigger frame
-// fails; reading is not limited. False, without running f, where the limit
-// cannot be lowered.
-inline bool WithSmallFileLimit(const std::function<void()>& f) {
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const rlimit lower{4096, old.rlim_max};
-    const sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
-    const bool limited = setrlimit(RLIMIT_FSIZE, &lower) == 0;
-    if (limited) f();
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, oldHandler);
-    return limited;
-}
 
 }  // namespace vc

@@ -102,10 +102,8 @@ TEST(Prescale, AutoGlobalMeasuresEveryFrameFirstAndScalesAllByOneFactor) {
     EXPECT_EQ(r.port.statuses, (Texts{"Reading " + a, "Reading " + junk, "Reading " + b, "Prescaling " + a,
                                       "Prescaling " + junk, "Prescaling " + b, "Idle"}));
     EXPECT_EQ(r.Messages(), Texts{std::string("Error: ") + BmpErrorText(BMP_FILE_ERROR)});
-    RGBQUAD entry{};
-    EXPECT_EQ(r.Pixels(a, &entry, 10), (Bytes{127, 64, 0}));  // factor 255 / 200
-    EXPECT_EQ(entry.rgbRed + entry.rgbBlue, 255);              // the frame's own palette is kept
-    EXPECT_EQ(r.Pixels(b), (Bytes{255, 13, 1}));
+    EXPECT_EQ(FramePixels(a), (Bytes{127, 64, 0}));  // factor 255 / 200
+    EXPECT_EQ(PaletteRed(a, 10), 245);              // the frame's own palette is kept
     EXPECT_EQ(vt::ReadBytes(junk), Bytes(40, 'x'));
     EXPECT_EQ(r.port.open().Options, unsigned(ofAllowMultiSelect | ofFileMustExist));
 }
@@ -122,7 +120,7 @@ TEST(Prescale, ManualTakesTheNumberAtTheStartOfTheFieldOnlyAboveZero) {
         if (!expected.empty()) m.port.AnswerOpen({f});
         RunPrescaleManual(m.state, m.port);
         EXPECT_EQ(m.port.prescaleDefaults, Texts{"2.0"}) << text;
-        EXPECT_EQ(m.Pixels(f), expected.empty() ? (Bytes{3, 100}) : expected) << '"' << text << '"';
+        EXPECT_EQ(FramePixels(f), expected.empty() ? (Bytes{3, 100}) : expected) << '"' << text << '"';
         EXPECT_EQ(m.port.open().executed, expected.empty() ? 0 : 1) << text;
     }
     Session r;  // Cancel leaves the status line as it was

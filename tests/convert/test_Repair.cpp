@@ -52,7 +52,7 @@ TEST(ConvertCommands, EachAsksItsQuestionsOnceAndLeavesWhatItsKernelMakes) {
         EXPECT_EQ(s.port.statuses, (Texts{c.verb + f, "Idle"}));
         EXPECT_EQ(s.port.processMessagesCalls, c.redraws) << c.verb;
         EXPECT_TRUE(s.port.messages.empty()) << c.verb;
-        EXPECT_EQ(s.Pixels(f), expected) << c.verb;
+        EXPECT_EQ(FramePixels(f), expected) << c.verb;
     }
 }
 
