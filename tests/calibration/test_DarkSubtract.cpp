@@ -37,7 +37,6 @@ TEST(DarkKernels, PalettisedAndTwentyFourBitRules) {
     EXPECT_EQ(Sub8({10}, {50}, 255, 1.26), Bytes{37});                 // 37.4 stores 37
     EXPECT_EQ(Sub8({10, 200}, {250, 100}, 199, 0.5), (Bytes{199, 0}));
     // 64 levels, in every mode: d' = min(factor x d, 63), and no hot pixels.
-    EXPECT_EQ(Sub8({10, 50, 70}, {50, 10, 5}, 63), (Bytes{63, 23, 5}));
     EXPECT_EQ(Sub8({40, 61}, {10, 30}, 63, 2.0, {true, 20}), (Bytes{10, 30}));
     // Map Hot Pixels, MapLevel 20: a dark above 60 copies the value just written (20 in
     // column 0); a light of 251 or more is averaged with it (kept in column 0).
@@ -74,8 +73,6 @@ TEST(DarkKernels, CompensationSamplesAndFrameDataType) {
     for (int i = 0; i < 32; ++i) dark[31 - i] = i < 16 ? 20 : 100, light[i] = i < 16 ? 18 : 95;
     EXPECT_DOUBLE_EQ(CompensationFactor8(dark.data(), light.data()), 0.925);
     EXPECT_DOUBLE_EQ(CompensationFactor8(dark.data(), dark.data()), 1.0);  // not above 1.0: kept
-    for (int i = 0; i < 32; ++i) light[i] = static_cast<uint8_t>(dark[i] * 5 / 4);
-    EXPECT_DOUBLE_EQ(CompensationFactor8(dark.data(), light.data()), 1.2);
     // Dark zeros in the middle are left out; with none left the factor is 1.0.
     for (int i = 0; i < 32; ++i) dark[i] = i < 15 ? 0 : 10;
     light.assign(32, 20);
@@ -174,8 +171,7 @@ TEST(DarkSubtract, EveryWayOutEndsIdleWithNothingWritten) {
         int answered;             // 0: No to the question, 1: dark dialog cancelled, 2: frames dialog cancelled
         std::string message;      // besides the question
     } cases[] = {
-        {{8}, 0, ""},
-        {{8}, 1, ""},
+        {{8}, 1, ""},  // answered No is in the command-line test
         {{8}, 2, ""},  // a size that differs is in the command-line test
         {{8, 24}, 3, "All files must be of the same data type"},
         {{8, 4}, 3, "f1.bmp has 4 bits per pixel: only 8-bit palettised and 24-bit frames can be dark subtracted."},

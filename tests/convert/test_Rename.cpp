@@ -10,10 +10,8 @@ using namespace vc;
 
 namespace {
 
-// One-byte files holding their index (renaming never reads them), and
-// count more named f0.bmp, f1.bmp ...
-Texts Touch(const vt::TempDir& dir, Texts names, int count = 0) {
-    for (int i = 0; i < count; ++i) names.push_back("f" + std::to_string(i) + ".bmp");
+// One-byte files holding their index (renaming never reads them).
+Texts Touch(const vt::TempDir& dir, const Texts& names) {
     Texts paths;
     for (const auto& n : names) {
         vt::WriteBytes(dir.file(n), Bytes{uint8_t(paths.size())});
@@ -55,7 +53,9 @@ TEST(Rename, GivesRootNumberAndExtensionAndReportsATakenOrRefusedName) {
 
 TEST(Rename, PaddedWithAThousandFilesIsRefusedBeforeAnyRename) {
     Session s;
-    const Texts files = Touch(s.dir, {}, 1000);
+    Texts files(1000);
+    for (size_t i = 0; i < files.size(); ++i) files[i] = "f" + std::to_string(i) + ".bmp";
+    files = Touch(s.dir, files);
     const Texts before = s.dir.entries();
     s.port.AnswerOpen(files);
     s.port.AnswerRename("m", true);
