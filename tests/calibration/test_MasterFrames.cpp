@@ -159,7 +159,7 @@ TEST(MasterFrames, RefusalsAndQuietEndingsWriteNothing) {
     }
 }
 
-TEST(MasterFrames, CancelledDialogsWriteNothing) {
+TEST(MasterFrames, CancelledDialogsAndAnUnloadableFileWriteNothing) {
     Session r;
     r.port.CancelOpen();
     RunCreateMedian(r.state, r.port);
@@ -175,4 +175,11 @@ TEST(MasterFrames, CancelledDialogsWriteNothing) {
     EXPECT_EQ(r.port.statuses, (Texts{"Loading input files...", "Validating input files...", "Creating median...", "",
                                       "Cleaning up...", "Idle"}));
     EXPECT_EQ(r.dir.entries().size(), 2u);
+
+    // The toolkit's error escapes, with the frames released and the status line as it was.
+    vt::WriteBytes(r.dir.file("broken.bmp"), {'B', 'M', 1, 2, 3});
+    r.port.AnswerOpen({frames[0], frames[1], r.dir.file("broken.bmp")});
+    EXPECT_THROW(RunCreateMedian(r.state, r.port), EBitmapError);
+    EXPECT_TRUE(r.state.FrameList.empty());
+    EXPECT_EQ(r.port.LastStatus(), "Loading input files...");
 }

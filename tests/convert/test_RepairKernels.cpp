@@ -65,7 +65,7 @@ TEST(RepairKernels, EnlargeErodeAndStripRefuseOrLeaveWhatTheyCannotWork) {
     f->pixels[24 * 27 + 20] = 1;  // row 24, column 20: all that the two cuts leave
     ASSERT_EQ(StripTopBottom(f.get()), BMP_NO_ERROR);
     ASSERT_EQ(StripSides(f.get()), BMP_NO_ERROR);
-    EXPECT_EQ(std::pair(f->infoHeader->biWidth, BytesOf(*f)), std::pair(1, Bytes{1}));
+    EXPECT_EQ(std::tuple(f->infoHeader->biWidth, f->infoHeader->biSizeImage, BytesOf(*f)), std::tuple(1, 1u, Bytes{1}));
 }
 
 TEST(RepairKernels, VerticalBarsTakeEachColumnsAmountFromColumnNineOn) {
