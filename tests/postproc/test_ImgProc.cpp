@@ -1,22 +1,21 @@
 // The post-processing kernels on frames worked out by hand, the fast box mean
-// against the plain per-pixel window, and one thread against many.
+// against the plain per-pixel window, one thread against many, and one
+// operation as "Calculate" then "Ok" run it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
-#include <vector>
 
 #include "TestBitmaps.h"
 #include "untImgProc.h"
+#include "untPostOps.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using vt::BitmapBytes;
 
-// A bitmap of w x h pixels holding bytes row after row (3 a pixel for 24-bit).
-TBitmap Make(int w, int h, const Bytes& bytes, TPixelFormat format = pf8bit) {
-    return vt::MakeBitmap(w, h, format, bytes);
-}
+TBitmap Make(int w, int h, const Bytes& bytes, TPixelFormat f = pf8bit) { return vt::MakeBitmap(w, h, f, bytes); }
 
 // The box mean as written: every pixel's clipped (2r + 1)^2 window read directly.
 Bytes DirectMean(const TBitmap& s, int r) {
@@ -147,4 +146,33 @@ TEST(PostProcessingKernels, OneThreadAndManyGiveTheSameBytes) {
     ApplyDDP(&p, apart, 3, 1, 64, 1);
     EXPECT_EQ(one[2], BitmapBytes(apart));
     for (unsigned threads : {2u, 3u, 7u, 0u}) EXPECT_EQ(all(threads), one) << threads << " threads";
+}
+
+TEST(PreviewRect, DividesTheSizeUntilTheWidthFits) {
+    auto corner = [](int w, int h) { const TRect r = PreviewRect(w, h); return std::pair{r.Right, r.Bottom}; };
+    EXPECT_EQ(corner(640, 480), (std::pair{319, 239}));
+    EXPECT_EQ(corner(700, 300), (std::pair{232, 99}));  // 350 at k = 2 is still too wide
+}
+
+TEST(ApplyPostOperation, ResultsGoBackIntoThePicturesOwnFormat) {
+    // The kernel sees colours, not indices, and the result goes back into the
+    // palette: in a reversed ramp the greys 255, 100, 10, 50 scale by
+    // 255 / 245 to 255, 104, 10, 52.
+    TBitmap reversed = Make(4, 1, {0, 155, 245, 205});
+    std::vector<RGBQUAD> ramp = GreyRamp();
+    std::reverse(ramp.begin(), ramp.end());
+    reversed.SetPalette(ramp);
+    ApplyPostOperation(reversed, THistogramParms{0, 255});
+    EXPECT_EQ(reversed.PixelFormat(), pf8bit);
+    EXPECT_EQ(BitmapBytes(reversed), (Bytes{0, 151, 245, 203}));
+
+    // 24-bit: exactly the kernel's result; two operations compound.
+    std::mt19937 rng(2);
+    TBitmap rgb = vt::RandomBitmap(3, 2, pf24bit, rng);
+    TBitmap expected(rgb), step(rgb);
+    ApplyUnsharpMask(&rgb, step, 1, 40);
+    ApplyDDP(&step, expected, 2, 1, 64);
+    ApplyPostOperation(rgb, TUnsharpMaskParms{1, 40});
+    ApplyPostOperation(rgb, TDDPParms{1, 64, 2});
+    EXPECT_EQ(BitmapBytes(rgb), BitmapBytes(expected));
 }
