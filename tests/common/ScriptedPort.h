@@ -57,13 +57,13 @@ public:
     void ProcessMessages() override { ++processMessagesCalls; }
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
-    void ShowException(const std::string& message) override { exceptions.push_back(message); }
+    void ShowException(const std::string&) override {}
     TCommandDialogs& Dialogs() override { return *this; }
 
     // TCommandDialogs
     std::string AskPrescaleFactor(const std::string& defaultText) override;
     TRenameParms AskRenameParms() override;
-    void ShowResults(const TResultRows& rows) override { results.push_back(rows); }
+    void ShowResults(const TResultRows&) override {}
 
     ScriptedDialog& open() { return open_; }
     ScriptedDialog& save() { return save_; }
@@ -72,11 +72,9 @@ public:
     // Recorded.
     std::vector<std::string> statuses;
     std::vector<MessageEvent> messages;
-    std::vector<std::string> exceptions;
     std::vector<std::string> prompts;  // each prompt shown, as "title|prompt|default|digits" (or "|text")
     std::vector<std::string> prescaleDefaults;  // the text the prescale dialog was shown with
     int renameAsked = 0;                         // times the rename dialog was shown
-    std::vector<TResultRows> results;
     long processMessagesCalls = 0;
 
     // Not served yet.
