@@ -17,13 +17,6 @@ namespace {
 const QString kNotFound = "Help files not found in program directory.";
 const QString kDataDir = QString(VELMORA_DATA_DIR) + "/";
 
-// The character format at the first occurrence of `text`.
-QTextCharFormat FormatAt(QTextDocument& doc, const QString& text) {
-    QTextCursor c = doc.find(text);
-    EXPECT_FALSE(c.isNull()) << text.toStdString();
-    return c.charFormat();
-}
-
 bool Load(const QByteArray& rtf, QTextDocument& doc) { return LoadRichText(rtf, &doc); }
 
 }  // namespace
@@ -70,38 +63,36 @@ TEST(RichText, ShippedFilesReadCleanlyAndWhatIsNotRichTextLeavesTheDocument) {
     EXPECT_EQ(doc.toPlainText(), QString("keep"));
 }
 
-TEST(RichText, FormattingRunsGroupsAndParagraphs) {
+// Each snippet's text, then the formats of the first: bold, italic,
+// underline and size in half-points at each word; alignment and left margin
+// in twips of each paragraph. A group's \pard\qr ends with the group.
+TEST(RichText, FormattingEscapesAndSkippedDestinations) {
+    const QByteArray formatted = "{\\rtf1 plain {\\b bold} {\\i it}\\par \\ul under\\ulnone  back\\line x\\tab y\\par"
+                                 "\\pard\\qc\\li720\\fs40 big\\plain  reset\\par{\\pard\\qr right\\par}\\qj just\\par}";
+    const std::pair<QByteArray, QString> texts[] = {
+        {formatted, "plain bold it\u2029under back\u2028x\ty\u2029big reset\u2029right\u2029just"},
+        {"{\\rtf1\\uc1 caf\\'e9 \\u8212? \\{x\\} a\\\\b \\'93q\\'94 \\'80{\\uc2\\u233xy}z\\u-3913?\\emdash\\~!}",
+         QString::fromUtf8("café — {x} a\\b “q” €éz\uF0B7—\u00A0!")},
+        {"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl;\\red0\\green0\\blue0;}"
+         "{\\stylesheet{\\s0 Normal;}}{\\info{\\title Secret}{\\author Me}}{\\*\\generator Writer;}{\\pict\\bin3 }{}}"
+         "{\\lang1033\\loch Body}{\\field{\\*\\fldinst HYPERLINK x}{\\fldrslt  link}}}trailing",
+         "Body link"}};
     QTextDocument doc;
-    ASSERT_TRUE(Load("{\\rtf1 plain {\\b bold} {\\i it}\\par \\ul under\\ulnone  back\\line x\\tab y\\par"
-                     "\\pard\\qc\\li720\\fs40 big\\plain  reset\\par{\\pard\\qr right\\par}\\qj just\\par}", doc));
-    // \line breaks the line inside its paragraph; the trailing \par leaves no empty block.
-    EXPECT_TRUE(doc.toRawText().startsWith(QString("plain bold it") + QChar::ParagraphSeparator + "under back" +
-                                           QChar::LineSeparator + "x\ty" + QChar::ParagraphSeparator));
-    ASSERT_EQ(doc.blockCount(), 5);
-    EXPECT_EQ(FormatAt(doc, "bold").fontWeight(), QFont::Bold);
-    EXPECT_TRUE(FormatAt(doc, "it").fontItalic());
-    EXPECT_TRUE(FormatAt(doc, "under").fontUnderline());
-    EXPECT_FALSE(FormatAt(doc, "back").fontUnderline());
-    EXPECT_DOUBLE_EQ(FormatAt(doc, "big").fontPointSize(), 20.0);  // half-points
-    EXPECT_FALSE(FormatAt(doc, "reset").hasProperty(QTextFormat::FontPointSize));
-    const QTextBlockFormat centre = doc.findBlockByNumber(2).blockFormat();
-    EXPECT_EQ(centre.alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    EXPECT_NEAR(centre.leftMargin(), 48, 1);  // 720 twips: half an inch
-    // The group's \pard\qr ended with the group.
-    EXPECT_EQ(doc.findBlockByNumber(4).blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
-}
-
-TEST(RichText, EscapesUnicodeAndSkippedDestinations) {
-    QTextDocument doc;
-    ASSERT_TRUE(Load("{\\rtf1\\uc1 caf\\'e9 \\u8212? \\{x\\} a\\\\b \\'93q\\'94 \\'80"
-                     "{\\uc2\\u233xy}z\\u-3913?\\emdash\\~!}", doc));
-    EXPECT_EQ(doc.toRawText(),
-              QString::fromUtf8("café — {x} a\\b “q” €éz") + QChar(0xF0B7) + QChar(0x2014) + QChar(0xA0) + "!");
-    ASSERT_TRUE(Load("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl;\\red0\\green0\\blue0;}"
-                     "{\\stylesheet{\\s0 Normal;}}{\\info{\\title Secret}{\\author Me}}"
-                     "{\\*\\generator Writer;}{\\pict\\bin3 }{}}{\\lang1033\\loch Body}"
-                     "{\\field{\\*\\fldinst HYPERLINK x}{\\fldrslt  link}}}trailing", doc));
-    EXPECT_EQ(doc.toPlainText(), QString("Body link"));
+    for (const auto& [rtf, text] : texts) {
+        EXPECT_TRUE(Load(rtf, doc));
+        EXPECT_EQ(doc.toRawText(), text);
+    }
+    Load(formatted, doc);
+    QStringList formats;
+    for (const char* word : {"plain", "bold", "it", "under", "back", "big", "reset"}) {
+        const QTextCharFormat f = doc.find(word).charFormat();
+        formats << QString(f.fontWeight() == QFont::Bold ? "b" : "") + (f.fontItalic() ? "i" : "") +
+                       (f.fontUnderline() ? "u" : "") + QString::number(f.fontPointSize() * 2);
+    }
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        formats << QString::number(b.blockFormat().alignment() & Qt::AlignHorizontal_Mask) + "/" +
+                       QString::number(qRound(b.blockFormat().leftMargin() * 15));
+    EXPECT_EQ(formats, (QStringList{"0", "b0", "i0", "u0", "0", "40", "0", "1/0", "1/0", "4/720", "2/0", "8/720"}));
 }
 
 // Nothing here checks output but the nesting's: the reader must come back
