@@ -49,9 +49,9 @@ void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString()
 
 namespace {
 
-// The one way these tests answer modal windows: a queue of steps, each handed the modal window that is up when its
-// turn comes, as a user would meet it. Whatever a step does, no window is
-// left to hang a test in exec().
+// The one way these tests answer modal windows: a queue of steps, each
+// handed the modal window that is up when its turn comes, as a user would
+// meet it. Whatever a step does, no window is left to hang a test in exec().
 
 using Step = std::function<void(QWidget*)>;
 
