@@ -111,7 +111,6 @@ Step Choose(const std::string& folder, const QStringList& names) {
     });
 }
 
-const QString kNotFound = "Help files not found in program directory.";
 const QString kDataDir = QString(VELMORA_DATA_DIR) + "/";
 
 bool Load(const QByteArray& rtf, QTextDocument& doc) { return LoadRichText(rtf, &doc); }
@@ -463,7 +462,7 @@ TEST(GenHelp, TopicsReplaceTextAndCaptionInTheSameWindowAndAMissingFileAddsALine
     help.helpFolder = QString::fromStdString(empty.path()) + "/";
     help.ShowHelpTopic("General Usage Notes", 0);
     EXPECT_EQ(help.windowTitle(), QString("General Usage Notes"));
-    EXPECT_EQ(help.RichEdit1->toPlainText(), before + "\n" + kNotFound);
+    EXPECT_EQ(help.RichEdit1->toPlainText(), before + "\nHelp files not found in program directory.");
     EXPECT_EQ(help.RichEdit1->document()->lastBlock().charFormat().fontWeight(), QFont::Normal);
 }
 

@@ -16,12 +16,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using vt::FramePixels;
-constexpr auto npos = std::string::npos;
 
-struct Result {
-    int status;
-    std::string output;  // standard output and standard error together
-};
+struct Result { int status; std::string output; };  // output: standard output and standard error together
 
 // Runs program in cwd; file names in args are relative to it, which keeps command lines short.
 Result RunIn(const std::string& program, const std::string& args, const std::string& cwd) {
@@ -120,7 +116,7 @@ TEST(Cli, HelpAndRefusedCommandLinesChangeNoFile) {
     for (const auto& [args, status, says] : cases) {
         const auto r = Cli(args, dir.path());
         EXPECT_EQ(r.status, status) << args;
-        EXPECT_TRUE(status == 1 ? r.output == says : r.output.find(says) != npos) << args << "\n" << r.output;
+        EXPECT_TRUE(status == 1 ? r.output == says : r.output.find(says) != std::string::npos) << args << "\n" << r.output;
     }
     EXPECT_EQ(vt::Manifest(dir), before);
 }

@@ -20,11 +20,8 @@ namespace fs = std::filesystem;
 namespace vt {
 
 TempDir::TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "velmora-test-XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = buf.data();
+    path_ = (fs::temp_directory_path() / "velmora-test-XXXXXX").string();
+    if (!mkdtemp(path_.data())) throw std::runtime_error("mkdtemp failed");
 }
 
 TempDir::~TempDir() {
@@ -70,8 +67,7 @@ std::string TestDataDir() {
 }
 
 int RunCommand(const std::string& command, std::string* out) {
-    std::string full = command + " 2>&1";
-    FILE* pipe = popen(full.c_str(), "r");
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     if (!pipe) return -1;
     std::array<char, 4096> buf;
     std::string text;
@@ -84,10 +80,7 @@ int RunCommand(const std::string& command, std::string* out) {
 
 std::string ShellQuote(const std::string& s) {
     std::string q = "'";
-    for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
-    }
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
