@@ -28,6 +28,7 @@
 #include <random>
 
 #include "ImgForm.h"
+#include "TestBitmaps.h"
 #include "TestFiles.h"
 #include "untBitmapView.h"
 #include "untDDP.h"
@@ -135,9 +136,8 @@ TBitmap TestPicture(int width, int height) {
 }
 
 int Viewers() {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<TfrmImage*>(w) != nullptr;
-    return n;
+    const QWidgetList all = QApplication::topLevelWidgets();
+    return int(std::count_if(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<TfrmImage*>(w); }));
 }
 
 // A step in an operation dialog: notes the spinners as it came up, sets
@@ -419,10 +419,8 @@ TEST(ImageViewer, LargePictureScrollsAndClosingFreesTheWindowNotItsOwner) {
 // the view and after that conversion. Width 3 gives rows of 3 bytes: the
 // second row does not start on a 4-byte boundary.
 TEST(BitmapImage, EightBitViewUsesTheFramesRowsAndPalette) {
-    TBitmap frame(3, 2, pf8bit);
+    TBitmap frame = vt::MakeBitmap(3, 2, pf8bit, {1, 2, 0, 2, 1, 9});  // 9: beyond the palette
     frame.SetPalette({{0, 0, 0, 0}, {10, 20, 30, 0}, {200, 100, 50, 0}});
-    const uint8_t rows[2][3] = {{1, 2, 0}, {2, 1, 9}};  // 9: beyond the palette
-    for (int y = 0; y < 2; ++y) std::copy(rows[y], rows[y] + 3, frame.ScanLine(y));
 
     const QImage view = BitmapImage(frame);
     const QImage shown = QPixmap::fromImage(view).toImage();
