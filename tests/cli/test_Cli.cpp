@@ -145,7 +145,7 @@ TEST(CliOptions, EachModeAndOptionGivesItsBytes) {
         EXPECT_EQ(r.status, 0) << command << r.output;
         EXPECT_EQ(r.output, "") << command;  // quiet when standard error is not a terminal
         EXPECT_EQ(FramePixels(dir.file("a.bmp")), first) << command;
-        if (!small) EXPECT_EQ(FramePixels(dir.file("b.bmp")), second) << command;
+        EXPECT_TRUE(small || FramePixels(dir.file("b.bmp")) == second) << command;
     }
 }
 
@@ -312,10 +312,8 @@ TEST(GenFrames, SameSeedSameBytesHotPixelsSharedAndBadArgumentsWriteNothing) {
 
     // Where the dark is hot, the light is at least as bright: a master dark removes them.
     const auto dark = FramePixels(a.file("dark_0001.bmp")), light = FramePixels(a.file("light_0001.bmp"));
-    int hot = 0;
-    for (size_t i = 0; i < dark.size(); ++i)
-        if (dark[i] > 60 && ++hot) EXPECT_GT(light[i], 60) << i;
-    EXPECT_GT(hot, 0);
+    EXPECT_GT(std::count_if(dark.begin(), dark.end(), [](uint8_t v) { return v > 60; }), 0);
+    for (size_t i = 0; i < dark.size(); ++i) EXPECT_TRUE(dark[i] <= 60 || light[i] > 60) << i;
 
     vt::TempDir dir;
     vt::WriteBytes(dir.file("file"), {1});
