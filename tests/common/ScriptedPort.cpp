@@ -21,6 +21,8 @@ T Next(std::deque<T>& answers, const std::string& question, T unanswered) {
 
 }  // namespace
 
+void ScriptedPort::ShowException(const std::string& message) { ADD_FAILURE() << "error shown by a command: " << message; }
+
 bool ScriptedDialog::Execute() {
     ++executed;
     initialDirsSeen.push_back(InitialDir);

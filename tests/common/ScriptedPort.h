@@ -57,7 +57,9 @@ public:
     void ProcessMessages() override { ++processMessagesCalls; }
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
-    void ShowException(const std::string&) override {}
+    // Only the front ends show an error that ended a command; a command body
+    // that calls this has kept to itself an error it should let escape.
+    void ShowException(const std::string& message) override;
     TCommandDialogs& Dialogs() override { return *this; }
 
     // TCommandDialogs

@@ -25,7 +25,9 @@ TEST(Fits, SmallFramesGiveTheirBytesAndPassFitsverify) {
     const Bytes f = vt::ReadBytes(dir.file("f.fts"));
     ASSERT_EQ(f.size(), 5760u);
     // The hand-made fixture: header values ending in column 30, bottom row first.
-    if (!vt::TestDataDir().empty()) EXPECT_EQ(f, vt::ReadBytes(vt::TestDataDir() + "/fits/layout_3x2.fts"));
+    if (!vt::TestDataDir().empty()) {
+        EXPECT_EQ(f, vt::ReadBytes(vt::TestDataDir() + "/fits/layout_3x2.fts"));
+    }
 
     ASSERT_EQ(WriteAsFits(*MakeRecord(320, 240, Bytes(320 * 240, 255)), dir.file("w.bmp")), BMP_NO_ERROR);
     const Bytes w = vt::ReadBytes(dir.file("w.fts"));

@@ -37,7 +37,10 @@ TEST(PerFileSkeleton, CancelRemembersNothingAndMessagesWaitForAReadableFile) {
     state.LastPathOpen = "/before/";
     port.CancelOpen();
     port.AnswerOpen({bad, c});
-    const TPerFileCommand cmd{.verb = "Converting ", .processMessages = false, .processAfterFile = true};
+    TPerFileCommand cmd;
+    cmd.verb = "Converting ";
+    cmd.processMessages = false;
+    cmd.processAfterFile = true;
     EXPECT_FALSE(RunPerFileCommand(state, port, cmd));
     EXPECT_EQ(state.LastPathOpen, "/before/");
     EXPECT_TRUE(RunPerFileCommand(state, port, cmd));
