@@ -25,8 +25,3 @@ inline bool WithSmallFileLimit(const std::function<void()>& f) {
 }
 
 }  // namespace vt
-
-// Older tests still spell it in the calibration tests' namespace.
-namespace vc {
-using vt::WithSmallFileLimit;
-}  // namespace vc

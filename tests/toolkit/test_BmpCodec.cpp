@@ -88,7 +88,7 @@ TEST(Writers, AFullDiskLeavesTheOldFileAndIsReported) {
     std::mt19937 rng(5);
     uint32_t bmpCode = BMP_NO_ERROR, fitsCode = BMP_NO_ERROR;
     std::string error;
-    if (!vc::WithSmallFileLimit([&] {
+    if (!vt::WithSmallFileLimit([&] {
             bmpCode = WriteBmpFile(record.get());
             fitsCode = WriteFits(&fits);
             error = vt::ErrorOf([&] { vt::RandomBitmap(300, 200, pf8bit, rng).SaveToFile(dir.file("picture.bmp")); });
