@@ -158,10 +158,8 @@ TEST(MasterFrames, SaveWhatTheirKernelMakesWithTheFirstFramesPalette) {
                  {RunCreateFlatAvg, "Creating flat ...", "", {58, 118}}};
     for (const auto& c : cases) {
         Session r;
-        Bytes red;
-        for (int i = 0; i < 256; ++i) red.insert(red.end(), {0, 0, static_cast<uint8_t>(i), 0});
         const auto a = r.Frame("a.bmp", 2, {10, 100}, 8, Grey(256, 1, true));
-        const auto b = r.Frame("b.bmp", 2, {250, 130}, 8, red);
+        const auto b = r.Frame("b.bmp", 2, {250, 130}, 8, Grey(256));
         r.port.open().Title = "Select Images to correct";  // left there by an earlier command
         r.port.AnswerOpen({a, b, r.Frame("c.bmp", 2, {12, 140}), r.Frame("d.bmp", 2, {11, 120}), a});
         r.port.AnswerSave(r.dir.file("master"));
@@ -335,16 +333,15 @@ TEST(DarkSubtract, TheModeAndTheDarksKindChooseTheRule) {
 
     // Compensate weighs the dark by row 4 of both (125 / 100: factor 1.2); a
     // frame 31 pixels wide has no sample and takes factor 1.0.
-    Bytes dark(32 * 5, 50), light(32 * 5, 150), expected(32 * 5, 90);
-    std::fill(dark.begin() + 4 * 32, dark.end(), 100);
-    std::fill(light.begin() + 4 * 32, light.end(), 125);
-    std::fill(expected.begin() + 4 * 32, expected.end(), 5);
-    a = r.Frame("a.bmp", 32, light);
-    const auto narrow = r.Frame("n.bmp", 31, Bytes(31 * 5, 125));
-    RunDark(r, dsCompensate, r.Frame("d32.bmp", 32, dark), {a});
-    RunDark(r, dsCompensate, r.Frame("d31.bmp", 31, Bytes(31 * 5, 100)), {narrow});
-    EXPECT_EQ(FramePixels(a), expected);
-    EXPECT_EQ(FramePixels(narrow), Bytes(31 * 5, 25));
+    for (int w : {32, 31}) {
+        Bytes dark(w * 5, 50), light(w * 5, 150), expected(w * 5, w == 32 ? 90 : 100);
+        std::fill(dark.begin() + 4 * w, dark.end(), 100);
+        std::fill(light.begin() + 4 * w, light.end(), 125);
+        std::fill(expected.begin() + 4 * w, expected.end(), w == 32 ? 5 : 25);
+        a = r.Frame("a.bmp", w, light);
+        RunDark(r, dsCompensate, r.Frame("d.bmp", w, dark), {a});
+        EXPECT_EQ(FramePixels(a), expected) << w;
+    }
     EXPECT_EQ(r.port.messages.size(), 5u);  // the questions only
 }
 
