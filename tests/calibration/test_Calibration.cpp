@@ -3,7 +3,6 @@
 // end through the scripted port, with its refusals and quiet endings.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <random>
 #include <thread>
@@ -190,11 +189,12 @@ TEST(MasterFrames, RefusalsAndQuietEndingsWriteNothing) {
         {RunCreateFlatAvg, {1, 8}, "f0.bmp has 1 bit per pixel: only 8-bit frames can be averaged into a flat.",
          refused},
         {RunCreateFlatAvg, {8}, "", {"Idle"}},
+        {RunCreateMedian, {}, "", {"Idle"}},  // the dialog cancelled
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.depths));
         Session r;
-        r.port.AnswerOpen(r.Frames(c.depths));
+        c.depths.empty() ? r.port.CancelOpen() : r.port.AnswerOpen(r.Frames(c.depths));
         c.run(r.state, r.port, 0);
         const std::string path = c.message[0] == 'f' ? r.dir.path() + "/" : "";
         EXPECT_EQ(r.Messages(), c.message.empty() ? Texts{} : Texts{"Error: " + path + c.message});
@@ -205,14 +205,8 @@ TEST(MasterFrames, RefusalsAndQuietEndingsWriteNothing) {
     }
 }
 
-TEST(MasterFrames, CancelledDialogsAndAnUnloadableFileWriteNothing) {
-    Session r;
-    r.port.CancelOpen();
-    RunCreateMedian(r.state, r.port);
-    EXPECT_EQ(r.port.statuses, Texts{"Idle"});
-
-    // A cancelled save discards the result silently.
-    r.port.statuses.clear();
+TEST(MasterFrames, ACancelledSaveAndAnUnloadableFileWriteNothing) {
+    Session r;  // a cancelled save discards the result silently
     const Texts frames = {r.Frame("a.bmp", 4, Bytes(12, 1)), r.Frame("b.bmp", 4, Bytes(12, 2))};
     r.port.AnswerOpen({frames[0], frames[1], frames[1]});
     r.port.CancelSave();
@@ -463,7 +457,6 @@ TEST(CorrectCommands, EachRunsItsDialogsAndLeavesWhatItsMapMakes) {
         EXPECT_EQ(r.port.open().Options, unsigned(ofFileMustExist));
         EXPECT_EQ(r.port.statuses, (Texts{c.verb + f, "Idle"})) << c.title;
         EXPECT_TRUE(r.port.messages.empty()) << c.title;
-        EXPECT_NE(BytesOf(*expected), light) << c.title;
         EXPECT_EQ(FramePixels(f), BytesOf(*expected)) << c.title;
         EXPECT_EQ(PaletteRed(f, 200), 200);
         EXPECT_EQ(FramePixels(ref), reference);
