@@ -103,11 +103,9 @@ Bytes Scaled(const Bytes& bytes, double factor, int bpp = 1) {
     return BytesOf(*f);
 }
 
-// An 8-bit frame, one row, with a palette that is not a grey ramp.
+// An 8-bit frame, one row, with a palette that is not the ascending grey ramp.
 std::string Frame(Session& r, const std::string& name, const Bytes& pixels) {
-    Bytes palette;
-    for (int i = 0; i < 256; ++i) palette.insert(palette.end(), {uint8_t(i), 0, uint8_t(255 - i), 0});
-    return r.Frame(name, static_cast<int>(pixels.size()), pixels, 8, palette);
+    return r.Frame(name, static_cast<int>(pixels.size()), pixels, 8, Grey(256, 1, true));
 }
 
 }  // namespace
@@ -487,7 +485,7 @@ TEST(CorrectCommands, FlatFieldRefusesMismatchedFramesAndAFlatTooDarkToDivideBy)
     EXPECT_TRUE(FlatGainUsable(*MakeRecord(4, 1, {0, 0, 0, 0})));  // every gain 1.0 where the flat is black
 }
 
-TEST(PrescaleKernels, ScaleRoundsHalfUpStopsAt255AndAddsNoTolerance) {
+TEST(PrescaleKernels, ScaleRoundsHalfUpAndStretchesStartFromTheBackground) {
     EXPECT_EQ(Scaled({0, 127, 128, 255}, 2.0), (Bytes{0, 254, 255, 255}));
     EXPECT_EQ(Scaled({3, 1, 0, 255}, 1.5), (Bytes{5, 2, 0, 255}));  // 4.5 + 0.5 is exactly 5.0
     // 100 x 1.275 + 0.5 is 127.99999999999999 in double precision: 127, not 128.
@@ -499,9 +497,8 @@ TEST(PrescaleKernels, ScaleRoundsHalfUpStopsAt255AndAddsNoTolerance) {
     EXPECT_EQ(ScaleBmpRecord(nullptr, 2.0), BMP_BAD_POINTER);
     BmpRecord noPixels;
     EXPECT_EQ(ScaleBmpRecord(&noPixels, 2.0), BMP_BAD_POINTER);
-}
 
-TEST(PrescaleKernels, StretchesFromTheBackgroundOrLeavesTheFrameAlone) {
+    // The stretches start from the background or leave the frame alone.
     const struct {
         void (*kernel)(BmpRecord*);
         Bytes in, out;

@@ -138,9 +138,10 @@ TEST(Rename, GivesRootNumberAndExtensionAndReportsATakenOrRefusedName) {
     Session s;
     ASSERT_EQ(mkdir(s.dir.file("m42.2024").c_str(), 0755), 0);
     Texts files = Touch(s.dir, {"m42.2024/b.bmp", "m42.2024/a.v2.bmp", "m42.2024/c"});
+    s.port.CancelOpen();  // no dialog, no status
     s.port.AnswerOpen(files);
     s.port.AnswerRename("m42", false);
-    RunRename(s.state, s.port);
+    for (int i = 0; i < 2; ++i) RunRename(s.state, s.port);
     EXPECT_EQ(s.port.statuses, (Texts{"Renaming " + files[0], "Renaming " + files[1], "Renaming " + files[2], "Idle"}));
     EXPECT_EQ(vt::ReadBytes(s.dir.file("m42.2024/m421.bmp")), Bytes{0});  // list order, not name order
     EXPECT_EQ(vt::ReadBytes(s.dir.file("m42.2024/m422.v2.bmp")), Bytes{1});
@@ -161,6 +162,7 @@ TEST(Rename, GivesRootNumberAndExtensionAndReportsATakenOrRefusedName) {
                                        ": No such file or directory"}));
     EXPECT_EQ(s.dir.entries(), (Texts{"2.bmp", "3.bmp", "m42.2024", "x.bmp", "y.bmp", "z.bmp"}));
     EXPECT_EQ(vt::ReadBytes(s.dir.file("2.bmp")), Bytes{1});
+    EXPECT_EQ(s.port.renameAsked, 3);
 }
 
 TEST(Rename, PaddedWithAThousandFilesIsRefusedBeforeAnyRename) {
@@ -176,11 +178,6 @@ TEST(Rename, PaddedWithAThousandFilesIsRefusedBeforeAnyRename) {
     EXPECT_EQ(s.port.statuses, Texts{"Renaming " + files[0]});  // not set back to "Idle"
     EXPECT_EQ(s.dir.entries(), before);
 
-    s.port.statuses.clear();  // Cancel: no dialog, no status
-    s.port.CancelOpen();
-    RunRename(s.state, s.port);
-    EXPECT_EQ(s.port.renameAsked, 1);
-    EXPECT_TRUE(s.port.statuses.empty());
 }
 
 TEST(RepairKernels, EnlargeErodeAndStripRefuseOrLeaveWhatTheyCannotWork) {
