@@ -1,1 +1,445 @@
 #include "untCombine.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "untMedianKernel.h"
+#include "untParallelRows.h"
+#include "untSimdClones.h"
+
+namespace {
+
+// Below about a megabyte of frames the threads cost more than they save.
+constexpr uint64_t kSerialStackBytes = uint64_t{1} << 20;
+// Pixels a vector kernel keeps its accumulators for at once.
+constexpr size_t kBlock = 128;
+// Pixels of a segment expanded at a time when 8-bit frames join a 24-bit one.
+constexpr int kChunk = 64;
+
+bool Wide(const aligndata& f) { return f.pixelFormat == pf24bit; }
+int PixelBytes(const aligndata& f) { return Wide(f) ? 3 : 1; }
+
+// Exact unsigned division of any value below 2^16 by a fixed divisor, by one
+// multiplication: with m = ceil(2^32 / d) the error of s * m / 2^32 stays
+// below 1 / d, so the floor is that of s / d. Every sum of the rules is below
+// 2^16: at most kMaxFrames samples of 255.
+class TDivider {
+public:
+    explicit TDivider(uint64_t d = 1) : m_(d == 0 || d > 0xFFFF ? 0 : ((uint64_t{1} << 32) + d - 1) / d) {}
+    uint32_t operator()(uint32_t s) const { return static_cast<uint32_t>((s * m_) >> 32); }
+
+private:
+    uint64_t m_;
+};
+
+uint32_t Limit255(uint32_t v) { return std::min(v, 255u); }
+
+uint32_t ScaleOf(const TStackParms& parms) { return static_cast<uint32_t>(std::max(parms.ScaleFactor, 1)); }
+
+// A canvas row cut where any frame starts or ends: between two cuts the
+// frames over the row are the same, so a rule runs over a whole segment with
+// one row pointer a frame.
+class TRowSegments {
+public:
+    TRowSegments(const aligndata* frames, int count, int y, int width) {
+        cuts_ = {0, width};
+        for (int i = 0; i < count; ++i) {
+            const aligndata& f = frames[i];
+            const int x0 = std::max(f.originX, 0), x1 = std::min(f.endX, width);
+            if (y < f.originY || y >= f.endY || x0 >= x1 || !f.bitmap) continue;
+            over_.push_back(&f);
+            cuts_.push_back(x0);
+            cuts_.push_back(x1);
+        }
+        std::sort(cuts_.begin(), cuts_.end());
+        cuts_.erase(std::unique(cuts_.begin(), cuts_.end()), cuts_.end());
+        y_ = y;
+    }
+
+    // f(x0, x1, frames, rows): rows[i] is frames[i]'s pixel at canvas column x0.
+    template <class F>
+    void ForEach(F&& f) {
+        std::vector<const aligndata*> cover;
+        std::vector<const uint8_t*> rows;
+        for (size_t s = 0; s + 1 < cuts_.size(); ++s) {
+            const int x0 = cuts_[s], x1 = cuts_[s + 1];
+            cover.clear();
+            rows.clear();
+            for (const aligndata* fr : over_) {
+                if (fr->originX > x0 || fr->endX < x1) continue;
+                cover.push_back(fr);
+                rows.push_back(fr->bitmap->ScanLine(y_ - fr->originY) + (x0 - fr->originX) * PixelBytes(*fr));
+            }
+            f(x0, x1, cover, rows);
+        }
+    }
+
+private:
+    std::vector<const aligndata*> over_;
+    std::vector<int> cuts_;
+    int y_ = 0;
+};
+
+// --- the mean rules ----------------------------------------------------------
+
+class TMeanRule {
+public:
+    explicit TMeanRule(const TStackParms& parms)
+        : sum_(parms.StackMode == smSum), wcmy_(parms.WcmyMode == 1), scale_(ScaleOf(parms)) {
+        for (int i = 0; i < 256; ++i) {
+            level_[i] = parms.palette[i].rgbRed;
+            identity_ = identity_ && level_[i] == i;
+        }
+    }
+
+    bool Identity() const { return identity_; }
+    const uint8_t* Levels() const { return level_; }
+
+    // The finished pixel, red, green, blue, from its sums and counts; divide[c]
+    // divides by count[c].
+    void Finish(uint32_t* px, const uint32_t* count, const TDivider* divide) const {
+        if (sum_) {
+            for (int c = 0; c < 3; ++c) px[c] = Limit255(scale_(px[c]));
+        } else if (!wcmy_) {
+            const uint32_t g = count[0] ? divide[0](px[0]) : 0;
+            px[0] = px[1] = px[2] = g;
+        } else if (!count[0] || !count[1] || !count[2]) {
+            px[0] = px[1] = px[2] = 0;
+        } else {
+            const int a = static_cast<int>(divide[0](px[0])), b = static_cast<int>(divide[1](px[1])),
+                      c = static_cast<int>(divide[2](px[2]));
+            px[0] = static_cast<uint32_t>(std::clamp((b + c - a) / 2, 0, 255));
+            px[1] = static_cast<uint32_t>(std::clamp((c + a - b) / 2, 0, 255));
+            px[2] = static_cast<uint32_t>(std::clamp((a + b - c) / 2, 0, 255));
+        }
+    }
+
+private:
+    bool sum_, wcmy_;
+    TDivider scale_;
+    uint8_t level_[256];
+    bool identity_ = true;
+};
+
+// acc[p] = sum over the rows of row[off + p], for count <= kBlock pixels.
+VELMORA_WIDE_CLONES
+void AddRows(const uint8_t* const* rows, size_t n, size_t off, uint16_t* acc, size_t count) {
+    std::fill_n(acc, count, uint16_t{0});
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* r = rows[i] + off;
+        for (size_t p = 0; p < count; ++p) acc[p] = static_cast<uint16_t>(acc[p] + r[p]);
+    }
+}
+
+void AddLevels(const uint8_t* const* rows, size_t n, size_t off, const uint8_t* level, uint16_t* acc, size_t count) {
+    std::fill_n(acc, count, uint16_t{0});
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* r = rows[i] + off;
+        for (size_t p = 0; p < count; ++p) acc[p] = static_cast<uint16_t>(acc[p] + level[r[p]]);
+    }
+}
+
+// 8-bit frames of channel 0 only: the three sums and counts are equal, so
+// one is gathered and finished for all three.
+void MeanOneLane(const TMeanRule& rule, const std::vector<const uint8_t*>& rows, uint32_t* out, size_t len) {
+    const size_t n = rows.size();
+    const uint32_t count[3] = {uint32_t(n), uint32_t(n), uint32_t(n)};
+    const TDivider divide[3] = {TDivider(n), TDivider(n), TDivider(n)};
+    uint16_t acc[kBlock];
+    ForEachBlock<kBlock>(len, [&](size_t x, size_t m) {
+        if (rule.Identity()) AddRows(rows.data(), n, x, acc, m);
+        else AddLevels(rows.data(), n, x, rule.Levels(), acc, m);
+        for (size_t p = 0; p < m; ++p) {
+            uint32_t* px = out + 3 * (x + p);
+            px[0] = px[1] = px[2] = acc[p];
+            rule.Finish(px, count, divide);
+        }
+    });
+}
+
+// Any mix of channels and pixel formats, each frame in its own layout.
+void MeanAnyLanes(const TMeanRule& rule, const std::vector<const aligndata*>& cover,
+                  const std::vector<const uint8_t*>& rows, uint32_t* out, size_t len) {
+    std::fill_n(out, 3 * len, 0u);
+    uint32_t count[3] = {0, 0, 0};
+    for (size_t i = 0; i < cover.size(); ++i) {
+        const uint8_t* r = rows[i];
+        if (Wide(*cover[i])) {
+            for (size_t p = 0; p < len; ++p) {
+                out[3 * p] += r[3 * p + 2];
+                out[3 * p + 1] += r[3 * p + 1];
+                out[3 * p + 2] += r[3 * p];
+            }
+            for (uint32_t& c : count) ++c;
+            continue;
+        }
+        const uint8_t* level = rule.Levels();
+        const int channel = cover[i]->channel;
+        if (channel < 1 || channel > 6) {
+            for (size_t p = 0; p < len; ++p)
+                for (int c = 0; c < 3; ++c) out[3 * p + c] += level[r[p]];
+            for (uint32_t& c : count) ++c;
+        } else {
+            const int c = (channel - 1) % 3;  // R and C red, G and M green, B and Y blue
+            for (size_t p = 0; p < len; ++p) out[3 * p + c] += level[r[p]];
+            ++count[c];
+        }
+    }
+    const TDivider divide[3] = {TDivider(count[0]), TDivider(count[1]), TDivider(count[2])};
+    for (size_t p = 0; p < len; ++p) rule.Finish(out + 3 * p, count, divide);
+}
+
+// --- the median rules --------------------------------------------------------
+
+// Median Average and Median Sum on len bytes: each position's samples summed
+// without their two largest when there are four or more.
+VELMORA_WIDE_CLONES
+void TopTwoBlock(const uint8_t* const* rows, size_t n, size_t off, uint16_t* sum, uint8_t* first, uint8_t* second,
+                 size_t count) {
+    std::fill_n(sum, count, uint16_t{0});
+    std::fill_n(first, count, uint8_t{0});
+    std::fill_n(second, count, uint8_t{0});
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* r = rows[i] + off;
+        for (size_t p = 0; p < count; ++p) {
+            const uint8_t v = r[p];
+            sum[p] = static_cast<uint16_t>(sum[p] + v);
+            second[p] = std::max(second[p], std::min(first[p], v));
+            first[p] = std::max(first[p], v);
+        }
+    }
+}
+
+void TrimmedRow(const uint8_t* const* rows, size_t n, uint8_t* out, size_t len, bool average, uint32_t scale) {
+    const bool trim = n >= 4;
+    const TDivider divide(average ? (trim ? n - 2 : n) : scale);
+    uint16_t sum[kBlock];
+    uint8_t first[kBlock], second[kBlock];
+    ForEachBlock<kBlock>(len, [&](size_t x, size_t m) {
+        TopTwoBlock(rows, n, x, sum, first, second, m);
+        for (size_t p = 0; p < m; ++p) {
+            const uint32_t kept = trim ? uint32_t(sum[p]) - first[p] - second[p] : sum[p];
+            out[x + p] = static_cast<uint8_t>(Limit255(divide(kept)));
+        }
+    });
+}
+
+// The rule over len bytes of n rows (n >= 1); bytes of a 24-bit row are
+// components, each on its own.
+void MedianRuleBytes(const TStackParms& parms, const uint8_t* const* rows, size_t n, uint8_t* out, size_t len) {
+    if (parms.StackMode == smMedian) LowerMedianRow(rows, n, out, len);
+    else TrimmedRow(rows, n, out, len, parms.StackMode == smMedianAverage, ScaleOf(parms));
+}
+
+}  // namespace
+
+std::array<RGBQUAD, 256> RunPalette(const TBitmap& first) {
+    std::array<RGBQUAD, 256> palette{};
+    for (int i = 0; i < 256; ++i) palette[i] = RGBQUAD{uint8_t(i), uint8_t(i), uint8_t(i), 0};
+    const std::vector<RGBQUAD>& own = first.Palette();
+    std::copy_n(own.begin(), std::min<size_t>(own.size(), palette.size()), palette.begin());
+    return palette;
+}
+
+TStackRowBuffers::TStackRowBuffers(int canvasWidth)
+    : sum(3 * static_cast<size_t>(std::max(canvasWidth, 0))),
+      count(sum.size()),
+      samples(sum.size() + 3 * size_t{kChunk} * kMaxFrames) {}
+
+void TStackRowBuffers::Clear() {
+    std::fill(sum.begin(), sum.end(), 0u);
+    std::fill(count.begin(), count.end(), 0u);
+}
+
+void StackRowMean(const aligndata* frames, int count, const TStackParms& parms, int y, TStackRowBuffers& buffers) {
+    const int width = static_cast<int>(buffers.sum.size() / 3);
+    const TMeanRule rule(parms);
+    TRowSegments(frames, std::min(count, kMaxFrames), y, width)
+        .ForEach([&](int x0, int x1, const std::vector<const aligndata*>& cover, const std::vector<const uint8_t*>& rows) {
+            uint32_t* out = buffers.sum.data() + 3 * x0;
+            const size_t len = static_cast<size_t>(x1 - x0);
+            const bool oneLane = std::all_of(cover.begin(), cover.end(), [](const aligndata* f) {
+                return !Wide(*f) && (f->channel < 1 || f->channel > 6);
+            });
+            if (cover.empty()) std::fill_n(out, 3 * len, 0u);
+            else if (oneLane) MeanOneLane(rule, rows, out, len);
+            else MeanAnyLanes(rule, cover, rows, out, len);
+        });
+}
+
+void StackRowMedian(const aligndata* frames, int count, const TStackParms& parms, int y, TStackRowBuffers& buffers) {
+    const int width = static_cast<int>(buffers.sum.size() / 3);
+    const size_t spare = buffers.sum.size();  // samples beyond the row's own bytes
+    TRowSegments(frames, std::min(count, kMaxFrames), y, width)
+        .ForEach([&](int x0, int x1, const std::vector<const aligndata*>& cover, const std::vector<const uint8_t*>& rows) {
+            uint32_t* out = buffers.sum.data() + 3 * x0;
+            const size_t len = static_cast<size_t>(x1 - x0), n = cover.size();
+            if (n == 0) {
+                std::fill_n(out, 3 * len, 0u);
+                return;
+            }
+            const auto wide = static_cast<size_t>(std::count_if(cover.begin(), cover.end(), [](auto f) { return Wide(*f); }));
+            uint8_t* values = buffers.samples.data() + 3 * x0;
+            if (wide == 0 || wide == n) {
+                MedianRuleBytes(parms, rows.data(), n, values, wide ? 3 * len : len);
+            } else {
+                // 8-bit frames among 24-bit ones: their byte stands for all three
+                // components, spread out a chunk at a time.
+                std::vector<const uint8_t*> chunkRows(n);
+                for (size_t c0 = 0; c0 < len; c0 += kChunk) {
+                    const size_t m = std::min<size_t>(kChunk, len - c0);
+                    for (size_t i = 0; i < n; ++i) {
+                        if (Wide(*cover[i])) {
+                            chunkRows[i] = rows[i] + 3 * c0;
+                            continue;
+                        }
+                        uint8_t* spread = buffers.samples.data() + spare + 3 * kChunk * i;
+                        for (size_t p = 0; p < m; ++p) std::fill_n(spread + 3 * p, 3, rows[i][c0 + p]);
+                        chunkRows[i] = spread;
+                    }
+                    MedianRuleBytes(parms, chunkRows.data(), n, values + 3 * c0, 3 * m);
+                }
+            }
+            if (wide == 0) {
+                for (size_t p = 0; p < len; ++p) out[3 * p] = out[3 * p + 1] = out[3 * p + 2] = values[p];
+            } else {
+                for (size_t p = 0; p < len; ++p) {
+                    out[3 * p] = values[3 * p + 2];
+                    out[3 * p + 1] = values[3 * p + 1];
+                    out[3 * p + 2] = values[3 * p];
+                }
+            }
+        });
+}
+
+void CombineFrames(const aligndata* frames, int count, const TStackParms& parms, TBitmap& canvas, unsigned threads,
+                   const std::function<void(int y)>& rowDone) {
+    const int width = canvas.Width(), height = canvas.Height();
+    if (width <= 0 || height <= 0) return;
+    const bool median =
+        parms.StackMode == smMedian || parms.StackMode == smMedianAverage || parms.StackMode == smMedianSum;
+    const bool mean = parms.StackMode == smAverage || parms.StackMode == smSum;
+    uint64_t bytes = 0;
+    for (int i = 0; i < count; ++i)
+        bytes += uint64_t(std::max(frames[i].width, 0)) * uint64_t(std::max(frames[i].height, 0)) *
+                 uint64_t(PixelBytes(frames[i]));
+    threads = ParallelThreads(threads, height, bytes, kSerialStackBytes);
+    std::vector<TStackRowBuffers> buffers;
+    buffers.reserve(threads);
+    for (unsigned t = 0; t < threads; ++t) buffers.emplace_back(width);
+
+    int callerRow = 0;
+    std::function<void()> progress;
+    if (rowDone) progress = [&] { rowDone(callerRow); };
+    ParallelRows(
+        height, threads,
+        [&](int y, unsigned worker) {
+            TStackRowBuffers& b = buffers[worker];
+            if (median) StackRowMedian(frames, count, parms, y, b);
+            else if (mean) StackRowMean(frames, count, parms, y, b);
+            else b.Clear();
+            uint8_t* row = canvas.ScanLine(y);
+            for (int x = 0; x < width; ++x) {
+                row[3 * x] = static_cast<uint8_t>(b.sum[3 * x + 2]);
+                row[3 * x + 1] = static_cast<uint8_t>(b.sum[3 * x + 1]);
+                row[3 * x + 2] = static_cast<uint8_t>(b.sum[3 * x]);
+            }
+            if (worker == 0) callerRow = y;
+        },
+        progress);
+}
+
+// --- fp Average ----------------------------------------------------------------
+
+TSubpixelSums::TSubpixelSums(int w, int h)
+    : width(std::max(w, 0)),
+      height(std::max(h, 0)),
+      sum(size_t(width) * size_t(height)),
+      weight(sum.size()) {}
+
+namespace {
+
+// The values a frame row adds: the stored byte, or for 24-bit the mean of
+// the pixel's three bytes, rounded down.
+void FrameValues(const aligndata& frame, int r, double* v) {
+    const uint8_t* row = frame.bitmap->ScanLine(r);
+    if (Wide(frame)) {
+        for (int c = 0; c < frame.width; ++c) v[c] = (row[3 * c] + row[3 * c + 1] + row[3 * c + 2]) / 3;
+    } else {
+        for (int c = 0; c < frame.width; ++c) v[c] = row[c];
+    }
+}
+
+}  // namespace
+
+void AccumulateSubpixel(const aligndata& frame, TSubpixelSums& sums, unsigned threads) {
+    const int W = sums.width, H = sums.height;
+    const int used = frame.height - 1;  // the frame's last row is left out
+    if (!frame.bitmap || frame.width <= 0 || used <= 0 || W <= 0) return;
+    const double fx = frame.lock.fracX, fy = frame.lock.fracY;
+    const double w00 = (1 - fy) * (1 - fx), w01 = (1 - fy) * fx, w10 = (1 - fx) * fy, w11 = fx * fy;
+
+    // A frame pixel lands on its own place and shares itself with the places
+    // left of and above it, so canvas row Y takes frame rows Y and Y + 1 (in
+    // frame terms) and canvas column X frame columns X and X + 1.
+    const int y0 = std::max(frame.originY - 1, 0), y1 = std::min(frame.originY + used, H);
+    const int x0 = std::max(frame.originX - 1, 0), x1 = std::min(frame.originX + frame.width, W);
+    if (y0 >= y1 || x0 >= x1) return;
+    const unsigned workers = ParallelThreads(threads, y1 - y0, uint64_t(y1 - y0) * uint64_t(frame.width) * 16,
+                                             kSerialStackBytes);
+    std::vector<std::vector<double>> scratch(workers, std::vector<double>(2 * size_t(frame.width)));
+    ParallelRows(y1 - y0, workers, [&](int i, unsigned worker) {
+        const int Y = y0 + i;
+        const int r0 = Y - frame.originY, r1 = r0 + 1;
+        const bool has0 = r0 >= 0 && r0 < used, has1 = r1 >= 0 && r1 < used;
+        double* v0 = scratch[worker].data();
+        double* v1 = v0 + frame.width;
+        if (has0) FrameValues(frame, r0, v0);
+        if (has1) FrameValues(frame, r1, v1);
+        double* s = sums.sum.data() + size_t(Y) * W;
+        double* w = sums.weight.data() + size_t(Y) * W;
+        for (int X = x0; X < x1; ++X) {
+            const int c0 = X - frame.originX, c1 = c0 + 1;
+            const bool in0 = c0 >= 0, in1 = c1 < frame.width;
+            if (has0 && in0) {
+                s[X] += v0[c0] * w00;
+                w[X] += w00;
+            }
+            if (has0 && in1) {
+                s[X] += v0[c1] * w01;
+                w[X] += w01;
+            }
+            if (has1 && in0) {
+                s[X] += v1[c0] * w10;
+                w[X] += w10;
+            }
+            if (has1 && in1) {
+                s[X] += v1[c1] * w11;
+                w[X] += w11;
+            }
+        }
+    });
+}
+
+void FinishSubpixel(TSubpixelSums& sums, TBitmap& canvas) {
+    const size_t n = sums.sum.size();
+    double maximum = 0;
+    for (size_t p = 0; p < n; ++p) {
+        sums.sum[p] = sums.weight[p] > 0 ? sums.sum[p] / sums.weight[p] : 0;
+        maximum = std::max(maximum, sums.sum[p]);
+    }
+    const double factor = maximum > 0 ? 254.0 / maximum : 0;
+    for (double& v : sums.sum) v *= factor;
+    const int width = std::min(sums.width, canvas.Width()), height = std::min(sums.height, canvas.Height());
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = canvas.ScanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const double v = sums.sum[size_t(y) * sums.width + x];
+            // Low 8 bits of the truncated value; fmod keeps that defined for
+            // any finite value, however odd the weights made it.
+            double low = std::isfinite(v) ? std::fmod(std::trunc(v), 256.0) : 0;
+            if (low < 0) low += 256;
+            std::fill_n(row + 3 * x, 3, static_cast<uint8_t>(low));
+        }
+    }
+}
