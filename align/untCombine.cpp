@@ -11,13 +11,21 @@ namespace {
 
 // Below about a megabyte of frames the threads cost more than they save.
 constexpr uint64_t kSerialStackBytes = uint64_t{1} << 20;
-// Pixels a vector kernel keeps its accumulators for at once.
-constexpr size_t kBlock = 128;
+// Pixels whose sums are gathered at once, over every frame in turn. Shorter
+// runs of each frame row make 32 frames read side by side markedly slower.
+constexpr size_t kBlock = 512;
+// LowerMedianRow's vector block; the rest of a row it does one pixel at a time.
+constexpr size_t kMedianBlock = 128;
+// Below this many pixels a median segment is cheaper pixel by pixel.
+constexpr size_t kFewPixels = 16;
 // Pixels of a segment expanded at a time when 8-bit frames join a 24-bit one.
 constexpr int kChunk = 64;
 
 bool Wide(const aligndata& f) { return f.pixelFormat == pf24bit; }
 int PixelBytes(const aligndata& f) { return Wide(f) ? 3 : 1; }
+// The one component an 8-bit frame's channel feeds (R and C red, G and M
+// green, B and Y blue), or -1 for all three.
+int Lane(const aligndata& f) { return f.channel >= 1 && f.channel <= 6 ? (f.channel - 1) % 3 : -1; }
 
 // Exact unsigned division of any value below 2^16 by a fixed divisor, by one
 // multiplication: with m = ceil(2^32 / d) the error of s * m / 2^32 stays
@@ -121,7 +129,7 @@ private:
     bool identity_ = true;
 };
 
-// acc[p] = sum over the rows of row[off + p], for count <= kBlock pixels.
+// acc[p] = the sum over the rows of row[off + p].
 VELMORA_WIDE_CLONES
 void AddRows(const uint8_t* const* rows, size_t n, size_t off, uint16_t* acc, size_t count) {
     std::fill_n(acc, count, uint16_t{0});
@@ -147,8 +155,10 @@ void MeanOneLane(const TMeanRule& rule, const std::vector<const uint8_t*>& rows,
     const TDivider divide[3] = {TDivider(n), TDivider(n), TDivider(n)};
     uint16_t acc[kBlock];
     ForEachBlock<kBlock>(len, [&](size_t x, size_t m) {
-        if (rule.Identity()) AddRows(rows.data(), n, x, acc, m);
-        else AddLevels(rows.data(), n, x, rule.Levels(), acc, m);
+        if (rule.Identity())
+            AddRows(rows.data(), n, x, acc, m);
+        else
+            AddLevels(rows.data(), n, x, rule.Levels(), acc, m);
         for (size_t p = 0; p < m; ++p) {
             uint32_t* px = out + 3 * (x + p);
             px[0] = px[1] = px[2] = acc[p];
@@ -174,13 +184,12 @@ void MeanAnyLanes(const TMeanRule& rule, const std::vector<const aligndata*>& co
             continue;
         }
         const uint8_t* level = rule.Levels();
-        const int channel = cover[i]->channel;
-        if (channel < 1 || channel > 6) {
+        const int c = Lane(*cover[i]);
+        if (c < 0) {
             for (size_t p = 0; p < len; ++p)
-                for (int c = 0; c < 3; ++c) out[3 * p + c] += level[r[p]];
-            for (uint32_t& c : count) ++c;
+                for (int k = 0; k < 3; ++k) out[3 * p + k] += level[r[p]];
+            for (uint32_t& k : count) ++k;
         } else {
-            const int c = (channel - 1) % 3;  // R and C red, G and M green, B and Y blue
             for (size_t p = 0; p < len; ++p) out[3 * p + c] += level[r[p]];
             ++count[c];
         }
@@ -227,8 +236,66 @@ void TrimmedRow(const uint8_t* const* rows, size_t n, uint8_t* out, size_t len, 
 // The rule over len bytes of n rows (n >= 1); bytes of a 24-bit row are
 // components, each on its own.
 void MedianRuleBytes(const TStackParms& parms, const uint8_t* const* rows, size_t n, uint8_t* out, size_t len) {
-    if (parms.StackMode == smMedian) LowerMedianRow(rows, n, out, len);
-    else TrimmedRow(rows, n, out, len, parms.StackMode == smMedianAverage, ScaleOf(parms));
+    if (parms.StackMode != smMedian)
+        return TrimmedRow(rows, n, out, len, parms.StackMode == smMedianAverage, ScaleOf(parms));
+    if (len < kFewPixels) {
+        // Too few pixels for the counting passes to pay: each pixel alone.
+        uint8_t v[kMaxFrames] = {};
+        for (size_t p = 0; p < len; ++p) {
+            for (size_t i = 0; i < n; ++i) v[i] = rows[i][p];
+            std::nth_element(v, v + (n - 1) / 2, v + n);
+            out[p] = v[(n - 1) / 2];
+        }
+        return;
+    }
+    const size_t tail = len % kMedianBlock;
+    if (len < kMedianBlock || tail == 0) return LowerMedianRow(rows, n, out, len);
+    // The last part block is redone as the whole block that ends the segment.
+    LowerMedianRow(rows, n, out, len - tail);
+    std::vector<const uint8_t*> last(rows, rows + n);
+    for (const uint8_t*& r : last) r += len - kMedianBlock;
+    LowerMedianRow(last.data(), n, out + len - kMedianBlock, kMedianBlock);
+}
+
+// One segment of a median rule into the sum buffer, its bytes made in the
+// samples first: one a pixel, or three (blue, green, red) when a 24-bit
+// frame is among the segment's frames.
+void MedianSegment(const TStackParms& parms, const std::vector<const aligndata*>& cover,
+                   const std::vector<const uint8_t*>& rows, int x0, size_t len, TStackRowBuffers& buffers) {
+    uint32_t* out = buffers.sum.data() + 3 * x0;
+    const size_t n = cover.size();
+    if (n == 0) {
+        std::fill_n(out, 3 * len, 0u);
+        return;
+    }
+    const auto wide = static_cast<size_t>(std::count_if(cover.begin(), cover.end(), [](auto f) { return Wide(*f); }));
+    uint8_t* values = buffers.samples.data() + 3 * x0;
+    if (wide == 0 || wide == n) {
+        MedianRuleBytes(parms, rows.data(), n, values, wide ? 3 * len : len);
+    } else {
+        // 8-bit frames among 24-bit ones: their byte stands for all three
+        // components, spread out a chunk at a time behind the row's bytes.
+        uint8_t* spare = buffers.samples.data() + buffers.sum.size();
+        std::vector<const uint8_t*> chunkRows(n);
+        for (size_t c0 = 0; c0 < len; c0 += kChunk) {
+            const size_t m = std::min<size_t>(kChunk, len - c0);
+            for (size_t i = 0; i < n; ++i) {
+                chunkRows[i] = Wide(*cover[i]) ? rows[i] + 3 * c0 : spare + 3 * kChunk * i;
+                if (Wide(*cover[i])) continue;
+                for (size_t p = 0; p < m; ++p) std::fill_n(spare + 3 * (kChunk * i + p), 3, rows[i][c0 + p]);
+            }
+            MedianRuleBytes(parms, chunkRows.data(), n, values + 3 * c0, 3 * m);
+        }
+    }
+    for (size_t p = 0; p < len; ++p) {
+        if (wide) {
+            out[3 * p] = values[3 * p + 2];
+            out[3 * p + 1] = values[3 * p + 1];
+            out[3 * p + 2] = values[3 * p];
+        } else {
+            out[3 * p] = out[3 * p + 1] = out[3 * p + 2] = values[p];
+        }
+    }
 }
 
 }  // namespace
@@ -255,61 +322,28 @@ void StackRowMean(const aligndata* frames, int count, const TStackParms& parms, 
     const int width = static_cast<int>(buffers.sum.size() / 3);
     const TMeanRule rule(parms);
     TRowSegments(frames, std::min(count, kMaxFrames), y, width)
-        .ForEach([&](int x0, int x1, const std::vector<const aligndata*>& cover, const std::vector<const uint8_t*>& rows) {
+        .ForEach([&](int x0, int x1, const std::vector<const aligndata*>& cover,
+                     const std::vector<const uint8_t*>& rows) {
             uint32_t* out = buffers.sum.data() + 3 * x0;
             const size_t len = static_cast<size_t>(x1 - x0);
-            const bool oneLane = std::all_of(cover.begin(), cover.end(), [](const aligndata* f) {
-                return !Wide(*f) && (f->channel < 1 || f->channel > 6);
-            });
-            if (cover.empty()) std::fill_n(out, 3 * len, 0u);
-            else if (oneLane) MeanOneLane(rule, rows, out, len);
-            else MeanAnyLanes(rule, cover, rows, out, len);
+            const bool oneLane =
+                std::all_of(cover.begin(), cover.end(), [](const aligndata* f) { return !Wide(*f) && Lane(*f) < 0; });
+            if (cover.empty())
+                std::fill_n(out, 3 * len, 0u);
+            else if (oneLane)
+                MeanOneLane(rule, rows, out, len);
+            else
+                MeanAnyLanes(rule, cover, rows, out, len);
         });
 }
 
 void StackRowMedian(const aligndata* frames, int count, const TStackParms& parms, int y, TStackRowBuffers& buffers) {
     const int width = static_cast<int>(buffers.sum.size() / 3);
-    const size_t spare = buffers.sum.size();  // samples beyond the row's own bytes
     TRowSegments(frames, std::min(count, kMaxFrames), y, width)
-        .ForEach([&](int x0, int x1, const std::vector<const aligndata*>& cover, const std::vector<const uint8_t*>& rows) {
-            uint32_t* out = buffers.sum.data() + 3 * x0;
-            const size_t len = static_cast<size_t>(x1 - x0), n = cover.size();
-            if (n == 0) {
-                std::fill_n(out, 3 * len, 0u);
-                return;
-            }
-            const auto wide = static_cast<size_t>(std::count_if(cover.begin(), cover.end(), [](auto f) { return Wide(*f); }));
-            uint8_t* values = buffers.samples.data() + 3 * x0;
-            if (wide == 0 || wide == n) {
-                MedianRuleBytes(parms, rows.data(), n, values, wide ? 3 * len : len);
-            } else {
-                // 8-bit frames among 24-bit ones: their byte stands for all three
-                // components, spread out a chunk at a time.
-                std::vector<const uint8_t*> chunkRows(n);
-                for (size_t c0 = 0; c0 < len; c0 += kChunk) {
-                    const size_t m = std::min<size_t>(kChunk, len - c0);
-                    for (size_t i = 0; i < n; ++i) {
-                        if (Wide(*cover[i])) {
-                            chunkRows[i] = rows[i] + 3 * c0;
-                            continue;
-                        }
-                        uint8_t* spread = buffers.samples.data() + spare + 3 * kChunk * i;
-                        for (size_t p = 0; p < m; ++p) std::fill_n(spread + 3 * p, 3, rows[i][c0 + p]);
-                        chunkRows[i] = spread;
-                    }
-                    MedianRuleBytes(parms, chunkRows.data(), n, values + 3 * c0, 3 * m);
-                }
-            }
-            if (wide == 0) {
-                for (size_t p = 0; p < len; ++p) out[3 * p] = out[3 * p + 1] = out[3 * p + 2] = values[p];
-            } else {
-                for (size_t p = 0; p < len; ++p) {
-                    out[3 * p] = values[3 * p + 2];
-                    out[3 * p + 1] = values[3 * p + 1];
-                    out[3 * p + 2] = values[3 * p];
-                }
-            }
-        });
+        .ForEach(
+            [&](int x0, int x1, const std::vector<const aligndata*>& cover, const std::vector<const uint8_t*>& rows) {
+                MedianSegment(parms, cover, rows, x0, static_cast<size_t>(x1 - x0), buffers);
+            });
 }
 
 void CombineFrames(const aligndata* frames, int count, const TStackParms& parms, TBitmap& canvas, unsigned threads,
@@ -335,9 +369,12 @@ void CombineFrames(const aligndata* frames, int count, const TStackParms& parms,
         height, threads,
         [&](int y, unsigned worker) {
             TStackRowBuffers& b = buffers[worker];
-            if (median) StackRowMedian(frames, count, parms, y, b);
-            else if (mean) StackRowMean(frames, count, parms, y, b);
-            else b.Clear();
+            if (median)
+                StackRowMedian(frames, count, parms, y, b);
+            else if (mean)
+                StackRowMean(frames, count, parms, y, b);
+            else
+                b.Clear();
             uint8_t* row = canvas.ScanLine(y);
             for (int x = 0; x < width; ++x) {
                 row[3 * x] = static_cast<uint8_t>(b.sum[3 * x + 2]);
@@ -352,10 +389,7 @@ void CombineFrames(const aligndata* frames, int count, const TStackParms& parms,
 // --- fp Average ----------------------------------------------------------------
 
 TSubpixelSums::TSubpixelSums(int w, int h)
-    : width(std::max(w, 0)),
-      height(std::max(h, 0)),
-      sum(size_t(width) * size_t(height)),
-      weight(sum.size()) {}
+    : width(std::max(w, 0)), height(std::max(h, 0)), sum(size_t(width) * size_t(height)), weight(sum.size()) {}
 
 namespace {
 
@@ -367,6 +401,32 @@ void FrameValues(const aligndata& frame, int r, double* v) {
         for (int c = 0; c < frame.width; ++c) v[c] = (row[3 * c] + row[3 * c + 1] + row[3 * c + 2]) / 3;
     } else {
         for (int c = 0; c < frame.width; ++c) v[c] = row[c];
+    }
+}
+
+void AddPart(double& s, double& w, double v, double weight) {
+    s += v * weight;
+    w += weight;
+}
+
+// s[x] and w[x] take v[x] with weight a, then v[x + 1] with weight b.
+VELMORA_WIDE_CLONES
+void AddTwoParts(double* s, double* w, const double* v, double a, double b, size_t count) {
+    for (size_t x = 0; x < count; ++x) {
+        AddPart(s[x], w[x], v[x], a);
+        AddPart(s[x], w[x], v[x + 1], b);
+    }
+}
+
+// The same with a second row u and its weights c, d after those of v.
+VELMORA_WIDE_CLONES
+void AddFourParts(double* s, double* w, const double* v, const double* u, double a, double b, double c, double d,
+                  size_t count) {
+    for (size_t x = 0; x < count; ++x) {
+        AddPart(s[x], w[x], v[x], a);
+        AddPart(s[x], w[x], v[x + 1], b);
+        AddPart(s[x], w[x], u[x], c);
+        AddPart(s[x], w[x], u[x + 1], d);
     }
 }
 
@@ -385,38 +445,40 @@ void AccumulateSubpixel(const aligndata& frame, TSubpixelSums& sums, unsigned th
     const int y0 = std::max(frame.originY - 1, 0), y1 = std::min(frame.originY + used, H);
     const int x0 = std::max(frame.originX - 1, 0), x1 = std::min(frame.originX + frame.width, W);
     if (y0 >= y1 || x0 >= x1) return;
-    const unsigned workers = ParallelThreads(threads, y1 - y0, uint64_t(y1 - y0) * uint64_t(frame.width) * 16,
-                                             kSerialStackBytes);
+    const unsigned workers =
+        ParallelThreads(threads, y1 - y0, uint64_t(y1 - y0) * uint64_t(frame.width) * 16, kSerialStackBytes);
     std::vector<std::vector<double>> scratch(workers, std::vector<double>(2 * size_t(frame.width)));
+    const int ox = frame.originX, right = ox + frame.width - 1;  // the frame's last column on the canvas
     ParallelRows(y1 - y0, workers, [&](int i, unsigned worker) {
         const int Y = y0 + i;
         const int r0 = Y - frame.originY, r1 = r0 + 1;
-        const bool has0 = r0 >= 0 && r0 < used, has1 = r1 >= 0 && r1 < used;
-        double* v0 = scratch[worker].data();
-        double* v1 = v0 + frame.width;
-        if (has0) FrameValues(frame, r0, v0);
-        if (has1) FrameValues(frame, r1, v1);
+        double* v[2] = {scratch[worker].data(), scratch[worker].data() + frame.width};
+        const bool has[2] = {r0 >= 0 && r0 < used, r1 >= 0 && r1 < used};
+        const double own[2] = {w00, w10}, left[2] = {w01, w11};
         double* s = sums.sum.data() + size_t(Y) * W;
         double* w = sums.weight.data() + size_t(Y) * W;
-        for (int X = x0; X < x1; ++X) {
-            const int c0 = X - frame.originX, c1 = c0 + 1;
-            const bool in0 = c0 >= 0, in1 = c1 < frame.width;
-            if (has0 && in0) {
-                s[X] += v0[c0] * w00;
-                w[X] += w00;
-            }
-            if (has0 && in1) {
-                s[X] += v0[c1] * w01;
-                w[X] += w01;
-            }
-            if (has1 && in0) {
-                s[X] += v1[c0] * w10;
-                w[X] += w10;
-            }
-            if (has1 && in1) {
-                s[X] += v1[c1] * w11;
-                w[X] += w11;
-            }
+        // In one pass over the frame a canvas pixel gets its part from row r0
+        // before the one from row r0 + 1, and in each row its own column's part
+        // before its right neighbour's: the same order here.
+        for (int k = 0; k < 2; ++k)
+            if (has[k]) FrameValues(frame, r0 + k, v[k]);
+        if (ox - 1 >= 0 && ox - 1 < W) {  // takes only its right neighbour's part
+            for (int k = 0; k < 2; ++k)
+                if (has[k]) AddPart(s[ox - 1], w[ox - 1], v[k][0], left[k]);
+        }
+        const int from = std::max(ox, 0), to = std::min(right, W);
+        if (from < to) {
+            const size_t n = size_t(to - from), c = size_t(from - ox);
+            if (has[0] && has[1])
+                AddFourParts(s + from, w + from, v[0] + c, v[1] + c, w00, w01, w10, w11, n);
+            else if (has[0])
+                AddTwoParts(s + from, w + from, v[0] + c, w00, w01, n);
+            else if (has[1])
+                AddTwoParts(s + from, w + from, v[1] + c, w10, w11, n);
+        }
+        if (right >= 0 && right < W) {  // has no right neighbour
+            for (int k = 0; k < 2; ++k)
+                if (has[k]) AddPart(s[right], w[right], v[k][frame.width - 1], own[k]);
         }
     });
 }

@@ -58,7 +58,8 @@ void StackRowMean(const aligndata* frames, int count, const TStackParms& parms, 
 // component on its own. With n covering samples: Median the (n / 2)-th
 // largest (the lower middle for even n); Median Average the mean of all but
 // the two largest (of all when n < 4); Median Sum their sum / ScaleFactor;
-// 255 where above; 0 where n is 0.
+// 255 where above; 0 where n is 0. 8-bit frames among 24-bit ones (a mix
+// the run refuses) give their byte to all three components.
 void StackRowMedian(const aligndata* frames, int count, const TStackParms& parms, int y, TStackRowBuffers& buffers);
 
 // Every canvas row with the integer rules, rows shared among threads (0:
