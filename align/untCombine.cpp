@@ -26,6 +26,7 @@ int PixelBytes(const aligndata& f) { return Wide(f) ? 3 : 1; }
 // The one component an 8-bit frame's channel feeds (R and C red, G and M
 // green, B and Y blue), or -1 for all three.
 int Lane(const aligndata& f) { return f.channel >= 1 && f.channel <= 6 ? (f.channel - 1) % 3 : -1; }
+int RowWidth(const TStackRowBuffers& buffers) { return static_cast<int>(buffers.sum.size() / 3); }
 
 // Exact unsigned division of any value below 2^16 by a fixed divisor, by one
 // multiplication: with m = ceil(2^32 / d) the error of s * m / 2^32 stays
@@ -147,9 +148,16 @@ void AddLevels(const uint8_t* const* rows, size_t n, size_t off, const uint8_t* 
     }
 }
 
+// Finished red, green, blue values to a pixel's blue, green, red bytes.
+void PutPixel(const uint32_t* rgb, uint8_t* bgr) {
+    bgr[0] = static_cast<uint8_t>(rgb[2]);
+    bgr[1] = static_cast<uint8_t>(rgb[1]);
+    bgr[2] = static_cast<uint8_t>(rgb[0]);
+}
+
 // 8-bit frames of channel 0 only: the three sums and counts are equal, so
 // one is gathered and finished for all three.
-void MeanOneLane(const TMeanRule& rule, const std::vector<const uint8_t*>& rows, uint32_t* out, size_t len) {
+void MeanOneLane(const TMeanRule& rule, const std::vector<const uint8_t*>& rows, uint8_t* bgr, size_t len) {
     const size_t n = rows.size();
     const uint32_t count[3] = {uint32_t(n), uint32_t(n), uint32_t(n)};
     const TDivider divide[3] = {TDivider(n), TDivider(n), TDivider(n)};
@@ -160,25 +168,26 @@ void MeanOneLane(const TMeanRule& rule, const std::vector<const uint8_t*>& rows,
         else
             AddLevels(rows.data(), n, x, rule.Levels(), acc, m);
         for (size_t p = 0; p < m; ++p) {
-            uint32_t* px = out + 3 * (x + p);
-            px[0] = px[1] = px[2] = acc[p];
+            uint32_t px[3] = {acc[p], acc[p], acc[p]};
             rule.Finish(px, count, divide);
+            PutPixel(px, bgr + 3 * (x + p));
         }
     });
 }
 
-// Any mix of channels and pixel formats, each frame in its own layout.
+// Any mix of channels and pixel formats, each frame in its own layout;
+// sums holds 3 * len red, green, blue sums while they are gathered.
 void MeanAnyLanes(const TMeanRule& rule, const std::vector<const aligndata*>& cover,
-                  const std::vector<const uint8_t*>& rows, uint32_t* out, size_t len) {
-    std::fill_n(out, 3 * len, 0u);
+                  const std::vector<const uint8_t*>& rows, uint32_t* sums, uint8_t* bgr, size_t len) {
+    std::fill_n(sums, 3 * len, 0u);
     uint32_t count[3] = {0, 0, 0};
     for (size_t i = 0; i < cover.size(); ++i) {
         const uint8_t* r = rows[i];
         if (Wide(*cover[i])) {
             for (size_t p = 0; p < len; ++p) {
-                out[3 * p] += r[3 * p + 2];
-                out[3 * p + 1] += r[3 * p + 1];
-                out[3 * p + 2] += r[3 * p];
+                sums[3 * p] += r[3 * p + 2];
+                sums[3 * p + 1] += r[3 * p + 1];
+                sums[3 * p + 2] += r[3 * p];
             }
             for (uint32_t& c : count) ++c;
             continue;
@@ -187,15 +196,18 @@ void MeanAnyLanes(const TMeanRule& rule, const std::vector<const aligndata*>& co
         const int c = Lane(*cover[i]);
         if (c < 0) {
             for (size_t p = 0; p < len; ++p)
-                for (int k = 0; k < 3; ++k) out[3 * p + k] += level[r[p]];
+                for (int k = 0; k < 3; ++k) sums[3 * p + k] += level[r[p]];
             for (uint32_t& k : count) ++k;
         } else {
-            for (size_t p = 0; p < len; ++p) out[3 * p + c] += level[r[p]];
+            for (size_t p = 0; p < len; ++p) sums[3 * p + c] += level[r[p]];
             ++count[c];
         }
     }
     const TDivider divide[3] = {TDivider(count[0]), TDivider(count[1]), TDivider(count[2])};
-    for (size_t p = 0; p < len; ++p) rule.Finish(out + 3 * p, count, divide);
+    for (size_t p = 0; p < len; ++p) {
+        rule.Finish(sums + 3 * p, count, divide);
+        PutPixel(sums + 3 * p, bgr + 3 * p);
+    }
 }
 
 // --- the median rules --------------------------------------------------------
@@ -257,44 +269,72 @@ void MedianRuleBytes(const TStackParms& parms, const uint8_t* const* rows, size_
     LowerMedianRow(last.data(), n, out + len - kMedianBlock, kMedianBlock);
 }
 
-// One segment of a median rule into the sum buffer, its bytes made in the
-// samples first: one a pixel, or three (blue, green, red) when a 24-bit
-// frame is among the segment's frames.
+// One segment of a median rule to its blue, green, red bytes. Without a
+// 24-bit frame the rule makes one byte a pixel in values first; 8-bit frames
+// among 24-bit ones are spread to three bytes a chunk at a time in spare.
 void MedianSegment(const TStackParms& parms, const std::vector<const aligndata*>& cover,
-                   const std::vector<const uint8_t*>& rows, int x0, size_t len, TStackRowBuffers& buffers) {
-    uint32_t* out = buffers.sum.data() + 3 * x0;
+                   const std::vector<const uint8_t*>& rows, size_t len, uint8_t* bgr, uint8_t* values, uint8_t* spare) {
     const size_t n = cover.size();
     if (n == 0) {
-        std::fill_n(out, 3 * len, 0u);
+        std::fill_n(bgr, 3 * len, uint8_t{0});
         return;
     }
     const auto wide = static_cast<size_t>(std::count_if(cover.begin(), cover.end(), [](auto f) { return Wide(*f); }));
-    uint8_t* values = buffers.samples.data() + 3 * x0;
-    if (wide == 0 || wide == n) {
-        MedianRuleBytes(parms, rows.data(), n, values, wide ? 3 * len : len);
-    } else {
-        // 8-bit frames among 24-bit ones: their byte stands for all three
-        // components, spread out a chunk at a time behind the row's bytes.
-        uint8_t* spare = buffers.samples.data() + buffers.sum.size();
-        std::vector<const uint8_t*> chunkRows(n);
-        for (size_t c0 = 0; c0 < len; c0 += kChunk) {
-            const size_t m = std::min<size_t>(kChunk, len - c0);
-            for (size_t i = 0; i < n; ++i) {
-                chunkRows[i] = Wide(*cover[i]) ? rows[i] + 3 * c0 : spare + 3 * kChunk * i;
-                if (Wide(*cover[i])) continue;
-                for (size_t p = 0; p < m; ++p) std::fill_n(spare + 3 * (kChunk * i + p), 3, rows[i][c0 + p]);
-            }
-            MedianRuleBytes(parms, chunkRows.data(), n, values + 3 * c0, 3 * m);
-        }
+    if (wide == n) return MedianRuleBytes(parms, rows.data(), n, bgr, 3 * len);
+    if (wide == 0) {
+        MedianRuleBytes(parms, rows.data(), n, values, len);
+        for (size_t p = 0; p < len; ++p) std::fill_n(bgr + 3 * p, 3, values[p]);
+        return;
     }
-    for (size_t p = 0; p < len; ++p) {
-        if (wide) {
-            out[3 * p] = values[3 * p + 2];
-            out[3 * p + 1] = values[3 * p + 1];
-            out[3 * p + 2] = values[3 * p];
-        } else {
-            out[3 * p] = out[3 * p + 1] = out[3 * p + 2] = values[p];
+    std::vector<const uint8_t*> chunkRows(n);
+    for (size_t c0 = 0; c0 < len; c0 += kChunk) {
+        const size_t m = std::min<size_t>(kChunk, len - c0);
+        for (size_t i = 0; i < n; ++i) {
+            chunkRows[i] = Wide(*cover[i]) ? rows[i] + 3 * c0 : spare + 3 * kChunk * i;
+            if (Wide(*cover[i])) continue;
+            for (size_t p = 0; p < m; ++p) std::fill_n(spare + 3 * (kChunk * i + p), 3, rows[i][c0 + p]);
         }
+        MedianRuleBytes(parms, chunkRows.data(), n, bgr + 3 * c0, 3 * m);
+    }
+}
+
+// A canvas row's blue, green, red bytes by a mean or a median rule.
+void MeanRow(const aligndata* frames, int count, const TStackParms& parms, int y, TStackRowBuffers& buffers,
+             uint8_t* bgr) {
+    const TMeanRule rule(parms);
+    TRowSegments(frames, std::min(count, kMaxFrames), y, RowWidth(buffers))
+        .ForEach([&](int x0, int x1, const std::vector<const aligndata*>& cover,
+                     const std::vector<const uint8_t*>& rows) {
+            const size_t len = static_cast<size_t>(x1 - x0);
+            const bool oneLane =
+                std::all_of(cover.begin(), cover.end(), [](const aligndata* f) { return !Wide(*f) && Lane(*f) < 0; });
+            if (cover.empty())
+                std::fill_n(bgr + 3 * x0, 3 * len, uint8_t{0});
+            else if (oneLane)
+                MeanOneLane(rule, rows, bgr + 3 * x0, len);
+            else
+                MeanAnyLanes(rule, cover, rows, buffers.sum.data() + 3 * x0, bgr + 3 * x0, len);
+        });
+}
+
+void MedianRow(const aligndata* frames, int count, const TStackParms& parms, int y, TStackRowBuffers& buffers,
+               uint8_t* bgr) {
+    const size_t width = static_cast<size_t>(RowWidth(buffers));
+    uint8_t* values = buffers.samples.data() + 3 * width;
+    uint8_t* spare = values + width;
+    TRowSegments(frames, std::min(count, kMaxFrames), y, static_cast<int>(width))
+        .ForEach(
+            [&](int x0, int x1, const std::vector<const aligndata*>& cover, const std::vector<const uint8_t*>& rows) {
+                MedianSegment(parms, cover, rows, static_cast<size_t>(x1 - x0), bgr + 3 * x0, values + x0, spare);
+            });
+}
+
+// The finished bytes into the sum buffer, red, green, blue.
+void ToSums(const uint8_t* bgr, TStackRowBuffers& buffers) {
+    for (size_t i = 0; i < buffers.sum.size(); i += 3) {
+        buffers.sum[i] = bgr[i + 2];
+        buffers.sum[i + 1] = bgr[i + 1];
+        buffers.sum[i + 2] = bgr[i];
     }
 }
 
@@ -311,7 +351,7 @@ std::array<RGBQUAD, 256> RunPalette(const TBitmap& first) {
 TStackRowBuffers::TStackRowBuffers(int canvasWidth)
     : sum(3 * static_cast<size_t>(std::max(canvasWidth, 0))),
       count(sum.size()),
-      samples(sum.size() + 3 * size_t{kChunk} * kMaxFrames) {}
+      samples(4 * (sum.size() / 3) + 3 * size_t{kChunk} * kMaxFrames) {}
 
 void TStackRowBuffers::Clear() {
     std::fill(sum.begin(), sum.end(), 0u);
@@ -319,31 +359,13 @@ void TStackRowBuffers::Clear() {
 }
 
 void StackRowMean(const aligndata* frames, int count, const TStackParms& parms, int y, TStackRowBuffers& buffers) {
-    const int width = static_cast<int>(buffers.sum.size() / 3);
-    const TMeanRule rule(parms);
-    TRowSegments(frames, std::min(count, kMaxFrames), y, width)
-        .ForEach([&](int x0, int x1, const std::vector<const aligndata*>& cover,
-                     const std::vector<const uint8_t*>& rows) {
-            uint32_t* out = buffers.sum.data() + 3 * x0;
-            const size_t len = static_cast<size_t>(x1 - x0);
-            const bool oneLane =
-                std::all_of(cover.begin(), cover.end(), [](const aligndata* f) { return !Wide(*f) && Lane(*f) < 0; });
-            if (cover.empty())
-                std::fill_n(out, 3 * len, 0u);
-            else if (oneLane)
-                MeanOneLane(rule, rows, out, len);
-            else
-                MeanAnyLanes(rule, cover, rows, out, len);
-        });
+    MeanRow(frames, count, parms, y, buffers, buffers.samples.data());
+    ToSums(buffers.samples.data(), buffers);
 }
 
 void StackRowMedian(const aligndata* frames, int count, const TStackParms& parms, int y, TStackRowBuffers& buffers) {
-    const int width = static_cast<int>(buffers.sum.size() / 3);
-    TRowSegments(frames, std::min(count, kMaxFrames), y, width)
-        .ForEach(
-            [&](int x0, int x1, const std::vector<const aligndata*>& cover, const std::vector<const uint8_t*>& rows) {
-                MedianSegment(parms, cover, rows, x0, static_cast<size_t>(x1 - x0), buffers);
-            });
+    MedianRow(frames, count, parms, y, buffers, buffers.samples.data());
+    ToSums(buffers.samples.data(), buffers);
 }
 
 void CombineFrames(const aligndata* frames, int count, const TStackParms& parms, TBitmap& canvas, unsigned threads,
@@ -368,19 +390,13 @@ void CombineFrames(const aligndata* frames, int count, const TStackParms& parms,
     ParallelRows(
         height, threads,
         [&](int y, unsigned worker) {
-            TStackRowBuffers& b = buffers[worker];
-            if (median)
-                StackRowMedian(frames, count, parms, y, b);
-            else if (mean)
-                StackRowMean(frames, count, parms, y, b);
-            else
-                b.Clear();
             uint8_t* row = canvas.ScanLine(y);
-            for (int x = 0; x < width; ++x) {
-                row[3 * x] = static_cast<uint8_t>(b.sum[3 * x + 2]);
-                row[3 * x + 1] = static_cast<uint8_t>(b.sum[3 * x + 1]);
-                row[3 * x + 2] = static_cast<uint8_t>(b.sum[3 * x]);
-            }
+            if (median)
+                MedianRow(frames, count, parms, y, buffers[worker], row);
+            else if (mean)
+                MeanRow(frames, count, parms, y, buffers[worker], row);
+            else
+                std::fill_n(row, 3 * size_t(width), uint8_t{0});
             if (worker == 0) callerRow = y;
         },
         progress);

@@ -201,6 +201,11 @@ TEST(Combine, RandomStacksMatchTheNaiveRules) {
         const TStackParms p = Parms(mode, pick(0, 3), wcmy, *frames[0].bitmap);
         const std::vector<uint8_t> one = Combined(frames, p, w, h);
         EXPECT_EQ(one, NaiveStack(frames, p, w, h));
+        // One row by the row kernel: its sums are the canvas row's red, green, blue.
+        TStackRowBuffers buffers(w);
+        const int y = pick(0, h - 1);
+        (mode == smAverage || mode == smSum ? StackRowMean : StackRowMedian)(frames.data(), n, p, y, buffers);
+        for (int x = 0; x < 3 * w; ++x) EXPECT_EQ(buffers.sum[x], one[3 * w * y + x / 3 * 3 + 2 - x % 3]) << x;
         if (big) {
             EXPECT_EQ(one, Combined(frames, p, w, h, 4));
         }
