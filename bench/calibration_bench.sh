@@ -69,54 +69,8 @@ time_rewriter() {  # name command... (the copies are appended)
   before_run=fresh_series time_tool dark_order "$name" "$@" "${series[@]}"
 }
 
-# The plain rewrite: each file read whole, written whole to a new file beside
-# it, flushed (unless -n), renamed over it, its folder flushed. That is what
-# replacing a file safely costs with no image work at all.
-cat >"$work/bin/rewrite.c" <<'EOF'
-#include <fcntl.h>
-#include <libgen.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-int main(int argc, char **argv) {
-    int a = 1, flush = 1;
-    if (a < argc && strcmp(argv[a], "-n") == 0) { flush = 0; ++a; }
-    for (; a < argc; ++a) {
-        const char *path = argv[a];
-        struct stat st;
-        int in = open(path, O_RDONLY);
-        if (in < 0 || fstat(in, &st) != 0) { perror(path); return 1; }
-        char *buf = malloc(st.st_size ? st.st_size : 1);
-        ssize_t got = 0, r;
-        while (got < st.st_size && (r = read(in, buf + got, st.st_size - got)) > 0) got += r;
-        close(in);
-        if (got != st.st_size) { fprintf(stderr, "%s: short read\n", path); return 1; }
-        char tmp[4096];
-        snprintf(tmp, sizeof tmp, "%s.rewrite", path);
-        int out = open(tmp, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || write(out, buf, got) != got || (flush && fsync(out) != 0) || close(out) != 0) {
-            perror(tmp);
-            return 1;
-        }
-        if (rename(tmp, path) != 0) { perror(path); return 1; }
-        if (flush) {
-            char folder[4096];
-            snprintf(folder, sizeof folder, "%s", path);
-            int dir = open(dirname(folder), O_RDONLY);
-            if (dir >= 0) { fsync(dir); close(dir); }
-        }
-        free(buf);
-    }
-    return 0;
-}
-EOF
-
 compile_peers
-rw_ok=0
-have gcc && gcc -O2 -o "$work/bin/rewrite" "$work/bin/rewrite.c" 2>>"$work/cc.log" && rw_ok=1
+compile_rewrite
 warm_cache "${frames[@]}" "$dark"
 
 ref=$work/out/ref.bmp

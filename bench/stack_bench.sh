@@ -31,7 +31,7 @@ order=()
 whole_numbers "WIDTH, HEIGHT, COUNT and RUNS must be positive whole numbers" "$width" "$height" "$count" "$runs"
 [[ $shift_max =~ ^[0-9]+$ ]] || { say "SHIFT must be a whole number"; exit 2; }
 make_work stack
-mkdir -p "$work/frames" "$work/bin" "$work/out" "$work/run"
+mkdir -p "$work/frames" "$work/out" "$work/run"
 
 make_frames light f "$count" "$work/frames"
 frames=("$work"/frames/f_*.bmp)
@@ -47,60 +47,23 @@ canvas_w=$((width + $(cut -d, -f1 "$locks" | sort -n | tail -n 1) - $(cut -d, -f
 canvas_h=$((height + $(cut -d, -f2 "$locks" | sort -n | tail -n 1) - $(cut -d, -f2 "$locks" | sort -n | head -n 1) + 1))
 
 # The floor: every frame read whole, then a 24-bit picture of the canvas's
-# size written to a new file, flushed (unless -n), renamed over OUT and its
-# folder flushed, the way Velmora writes its result.
-cat >"$work/bin/floor.c" <<'EOF'
-#include <fcntl.h>
-#include <libgen.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-static void put32(unsigned char *p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = (unsigned char)(v >> (8 * i)); }
-
-int main(int argc, char **argv) {
-    int a = 1, flush = 1;
-    if (a < argc && strcmp(argv[a], "-n") == 0) { flush = 0; ++a; }
-    if (argc - a < 4) { fprintf(stderr, "usage: floor [-n] W H OUT FILE...\n"); return 2; }
-    const long w = atol(argv[a]), h = atol(argv[a + 1]);
-    const char *path = argv[a + 2];
-    for (int i = a + 3; i < argc; ++i) {
-        struct stat st;
-        int in = open(argv[i], O_RDONLY);
-        if (in < 0 || fstat(in, &st) != 0) { perror(argv[i]); return 1; }
-        unsigned char *buf = malloc(st.st_size ? st.st_size : 1);
-        ssize_t got = 0, r;
-        while (got < st.st_size && (r = read(in, buf + got, st.st_size - got)) > 0) got += r;
-        close(in);
-        if (got != st.st_size) { fprintf(stderr, "%s: short read\n", argv[i]); return 1; }
-        free(buf);
-    }
-    const long row = (w * 3 + 3) / 4 * 4, size = 54 + row * h;
-    unsigned char *bmp = calloc(size, 1);
-    bmp[0] = 'B', bmp[1] = 'M';
-    put32(bmp + 2, size), put32(bmp + 10, 54), put32(bmp + 14, 40), put32(bmp + 18, w), put32(bmp + 22, h);
-    bmp[26] = 1, bmp[28] = 24;
-    put32(bmp + 34, row * h);
-    char tmp[4096];
-    snprintf(tmp, sizeof tmp, "%s.tmp", path);
-    int out = open(tmp, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || write(out, bmp, size) != size || (flush && fsync(out) != 0) || close(out) != 0) { perror(tmp); return 1; }
-    if (rename(tmp, path) != 0) { perror(path); return 1; }
-    if (flush) {
-        char folder[4096];
-        snprintf(folder, sizeof folder, "%s", path);
-        int dir = open(dirname(folder), O_RDONLY);
-        if (dir >= 0) { fsync(dir); close(dir); }
-    }
-    free(bmp);
-    return 0;
+# size replaced the way Velmora writes its result (lib.sh's rewrite: a new
+# file beside it, flushed unless -n, renamed over it, its folder flushed).
+le_bytes() {  # value count -> the value's count low bytes, little-endian
+  local i
+  for ((i = 0; i < $2; i++)); do printf "\\$(printf '%03o' $((($1 >> (8 * i)) & 255)))"; done
 }
-EOF
-floor_ok=0
-have gcc && gcc -O2 -o "$work/bin/floor" "$work/bin/floor.c" 2>"$work/cc.log" && floor_ok=1
+canvas=$work/out/canvas.bmp
+row_bytes=$(((canvas_w * 3 + 3) / 4 * 4))
+{
+  printf BM; le_bytes $((54 + row_bytes * canvas_h)) 4; le_bytes 0 4; le_bytes 54 4
+  le_bytes 40 4; le_bytes "$canvas_w" 4; le_bytes "$canvas_h" 4; le_bytes 1 2; le_bytes 24 2
+  le_bytes 0 4; le_bytes $((row_bytes * canvas_h)) 4; le_bytes 0 16
+  head -c $((row_bytes * canvas_h)) /dev/zero
+} >"$canvas"
+compile_peers
+compile_rewrite
+floor() { "$work/bin/readall" "${frames[@]}" && "$work/bin/rewrite" "$@" "$canvas"; }
 
 # velmora-cli stack writes its state and trace files in the current folder.
 in_run_folder() { (cd "$work/run" && "$@"); }
@@ -112,11 +75,11 @@ velmora_stack() {  # rule out [wrapper...]
 # --- timing ---------------------------------------------------------------
 warm_cache "${frames[@]}"
 
-if skipped order floor; then :; elif [[ $floor_ok == 1 ]]; then
-  time_tool order floor "$work/bin/floor" "$canvas_w" "$canvas_h" "$work/out/floor.bmp" "${frames[@]}"
+if skipped order floor; then :; elif [[ $cc_ok == 1 && $rw_ok == 1 ]]; then
+  time_tool order floor floor
 else absent order floor "gcc"; fi
-if skipped order nosync; then :; elif [[ $floor_ok == 1 ]]; then
-  time_tool order nosync "$work/bin/floor" -n "$canvas_w" "$canvas_h" "$work/out/nosync.bmp" "${frames[@]}"
+if skipped order nosync; then :; elif [[ $cc_ok == 1 && $rw_ok == 1 ]]; then
+  time_tool order nosync floor -n
 else absent order nosync "gcc"; fi
 
 for rule in median average; do
