@@ -372,6 +372,7 @@ void CombineFrames(const aligndata* frames, int count, const TStackParms& parms,
                    const std::function<void(int y)>& rowDone) {
     const int width = canvas.Width(), height = canvas.Height();
     if (width <= 0 || height <= 0) return;
+    if (canvas.PixelFormat() != pf24bit) canvas.SetPixelFormat(pf24bit);  // rows are written three bytes a pixel
     const bool median =
         parms.StackMode == smMedian || parms.StackMode == smMedianAverage || parms.StackMode == smMedianSum;
     const bool mean = parms.StackMode == smAverage || parms.StackMode == smSum;
@@ -508,14 +509,15 @@ void FinishSubpixel(TSubpixelSums& sums, TBitmap& canvas) {
     }
     const double factor = maximum > 0 ? 254.0 / maximum : 0;
     for (double& v : sums.sum) v *= factor;
+    if (canvas.PixelFormat() != pf24bit) canvas.SetPixelFormat(pf24bit);
     const int width = std::min(sums.width, canvas.Width()), height = std::min(sums.height, canvas.Height());
     for (int y = 0; y < height; ++y) {
         uint8_t* row = canvas.ScanLine(y);
         for (int x = 0; x < width; ++x) {
-            const double v = sums.sum[size_t(y) * sums.width + x];
+            const double v = std::trunc(sums.sum[size_t(y) * sums.width + x]);
             // Low 8 bits of the truncated value; fmod keeps that defined for
             // any finite value, however odd the weights made it.
-            double low = std::isfinite(v) ? std::fmod(std::trunc(v), 256.0) : 0;
+            double low = v >= 0 && v < 256 ? v : std::isfinite(v) ? std::fmod(v, 256.0) : 0;
             if (low < 0) low += 256;
             std::fill_n(row + 3 * x, 3, static_cast<uint8_t>(low));
         }
