@@ -453,7 +453,10 @@ void AccumulateSubpixel(const aligndata& frame, TSubpixelSums& sums, unsigned th
     const int W = sums.width, H = sums.height;
     const int used = frame.height - 1;  // the frame's last row is left out
     if (!frame.bitmap || frame.width <= 0 || used <= 0 || W <= 0) return;
-    const double fx = frame.lock.fracX, fy = frame.lock.fracY;
+    // A lock that found no centre leaves -1: no fraction to shift by, where
+    // the weights would otherwise turn negative and push the frame a pixel.
+    auto fraction = [](double f) { return f >= 0 && f < 1 ? f : 0.0; };
+    const double fx = fraction(frame.lock.fracX), fy = fraction(frame.lock.fracY);
     const double w00 = (1 - fy) * (1 - fx), w01 = (1 - fy) * fx, w10 = (1 - fx) * fy, w11 = fx * fy;
 
     // A frame pixel lands on its own place and shares itself with the places

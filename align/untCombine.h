@@ -82,7 +82,8 @@ struct TSubpixelSums {
 // fractions so the stars of all frames meet: a pixel goes with weight
 // (1-fx)(1-fy) to its own place, (1-fy)fx to the left neighbour,
 // (1-fx)fy to the upper one and fx fy to the upper-left one; what falls
-// left of column 0 or above row 0 is dropped. 8-bit frames add their
+// left of column 0 or above row 0 is dropped. A fraction outside [0, 1)
+// (-1 after a lock that found no centre) counts as 0. 8-bit frames add their
 // stored byte, 24-bit frames the mean of its three bytes, rounded down.
 // Each canvas pixel gets its four parts in the order one pass over the
 // frame would add them, so the sums do not depend on the thread count.

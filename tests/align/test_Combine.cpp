@@ -170,6 +170,11 @@ TEST(Combine, FpAverage) {
     spot.lock.fracX = 0, spot.lock.fracY = 0.5;
     const std::vector<uint8_t> up = Fp({spot}, 5, 5, 1);
     EXPECT_EQ((std::array{at(up, 2, 0), at(up, 2, 1), at(up, 2, 2), at(up, 2, 3)}), (std::array{0, 127, 254, 0}));
+    // A lock without a centre (-1) does not shift its frame.
+    spot.lock.fracY = 0;
+    const std::vector<uint8_t> still = Fp({spot}, 5, 5, 1);
+    spot.lock.fracX = spot.lock.fracY = -1;
+    EXPECT_EQ(Fp({spot}, 5, 5, 1), still);
 }
 
 TEST(Combine, RandomStacksMatchTheNaiveRules) {
