@@ -51,6 +51,9 @@ struct TCliCommand {
     std::string description;  // paragraphs for the command's --help
     std::vector<TCliOption> options;
     TCliRun run;
+    // A command that has something to do without files (stack continues
+    // from its state file).
+    bool filesOptional = false;
 };
 
 // How the exit status is told, in the program's help and every command's.

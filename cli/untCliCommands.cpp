@@ -15,6 +15,7 @@
 #include "untCliPrescaleFrames.h"
 #include "untCliRename.h"
 #include "untCliRepair.h"
+#include "untCliStack.h"
 #include "untCliResizeFrames.h"
 #include "untFileNames.h"
 
@@ -47,7 +48,8 @@ const std::vector<TCliCommand>& CliCommands() {
         CliCreateMedian(),   CliCreateFlatAvg(), CliDarkSubtract(), CliFlatField(),
         CliPrescale(),       CliFindHighAndLow(), CliToFits(),     CliToGrayscale(),
         CliRename(),         CliResizeFrames(),  CliErode(),        CliStripTopAndBottom(),
-        CliStripSides(),     CliVerticalBars(),  CliFixEdges(),     CliProcess(),
+        CliStripSides(),     CliVerticalBars(),  CliFixEdges(),     CliStack(),
+        CliProcess(),
     };
     return commands;
 }
@@ -79,7 +81,7 @@ int VelmoraCliMain(int argc, char** argv) {
             std::fputs(CommandHelp(*command).c_str(), stdout);
             return 0;
         }
-        if (args.files.empty()) throw ECliUsage("no input files given");
+        if (args.files.empty() && !command->filesOptional) throw ECliUsage("no input files given");
         // The open dialog lets only existing files through; so does the command line.
         for (const auto& f : args.files)
             if (!FileExists(f)) throw ECliUsage("no such file: " + f);
@@ -90,7 +92,8 @@ int VelmoraCliMain(int argc, char** argv) {
     TCliPort port;
     TMainState state;
     // The files answer the command's open dialog, as the user's choice would.
-    port.SetInputFiles(args.files);
+    // None given leaves the dialog cancelled.
+    if (!args.files.empty()) port.SetInputFiles(args.files);
     try {
         command->run(args, port, state);
     } catch (const ECliUsage& e) {

@@ -75,6 +75,8 @@ public:
     // True once an error was shown, a question was answered No, or a
     // command ended with an error: the exit status is then 1.
     bool Failed() const { return failed_; }
+    // A command that ended on a message of its own kind (a lost lock).
+    void MarkFailed() { failed_ = true; }
 
     // Ends the progress line, so that what is written next starts a line of its own.
     void ClearProgress();

@@ -1,1 +1,290 @@
+// The run as the window and the command line drive it: locks, placement,
+// the files it leaves, and velmora-cli stack end to end.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "ScriptedPort.h"
+#include "TestFiles.h"
+#include "untAlign.h"
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A frame of one grey level with, when wanted, a round star at (sx, sy).
+void WriteStarFrame(const std::string& path, int w, int h, uint8_t sky, double sx = -100, double sy = -100) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double d2 = (x - sx) * (x - sx) + (y - sy) * (y - sy);
+            pixels[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>(sky + 180.0 * std::exp(-d2 / 8.0));
+        }
+    vt::WriteFrame(path, pixels, w);
+}
+
+struct RunSession {
+    vt::TempDir dir;
+    vt::ScriptedPort port;
+    TMainState state;
+    TAlignRun run{state, port};
+    RunSession() { run.StateFolder = dir.path() + "/"; }
+    void Click(int frame, int x, int y, int digit) {
+        if (run.CurrentFrame != frame) run.ShowFrame(frame);
+        (void)run.ImageMouseDown(x, y);
+        run.DigitKey(digit);
+    }
+};
+
+std::vector<std::string> MessageTexts(const vt::ScriptedPort& port) {
+    std::vector<std::string> texts;
+    for (const auto& m : port.messages) texts.push_back(m.title + ": " + m.text);
+    return texts;
+}
+
+}  // namespace
+
+TEST(AlignRun, PlacesLockedFramesOnOneCanvasAndLeavesStateAndTrace) {
+    RunSession r;
+    WriteStarFrame(r.dir.file("a.bmp"), 100, 80, 10);
+    WriteStarFrame(r.dir.file("b.bmp"), 100, 80, 30);
+    r.port.AnswerOpen({r.dir.file("a.bmp"), r.dir.file("b.bmp")});
+    r.port.AnswerSave(r.dir.file("stack"));
+    ASSERT_TRUE(r.run.Start());
+    r.Click(0, 50, 40, 0);
+    r.Click(1, 53, 42, 0);
+    ASSERT_TRUE(r.run.Done());
+    ASSERT_TRUE(r.run.Stack());
+    r.run.SaveResult();
+
+    EXPECT_EQ(r.run.Frames[0].originX, 3);
+    EXPECT_EQ(r.run.Frames[0].originY, 2);
+    EXPECT_EQ(r.run.Frames[1].originX, 0);
+    TBitmap stack;
+    stack.LoadFromFile(r.dir.file("stack.bmp"));
+    ASSERT_EQ(stack.Width(), 104);
+    ASSERT_EQ(stack.Height(), 83);
+    ASSERT_EQ(stack.PixelFormat(), pf24bit);
+    auto grey = [&](int x, int y) { return stack.ScanLine(y)[3 * x]; };
+    EXPECT_EQ(grey(0, 0), 30);     // the second frame alone
+    EXPECT_EQ(grey(50, 40), 20);   // both: (10 + 30) / 2
+    EXPECT_EQ(grey(102, 81), 10);  // the first alone
+    EXPECT_EQ(grey(103, 82), 0);   // the column and row no frame reaches
+
+    EXPECT_EQ(vt::ReadBytes(r.dir.file("AlignData.dat")).size(), 4u + 2 * 336);
+    const std::string trace = ReadText(r.dir.file("DebugData.txt"));
+    EXPECT_NE(trace.find("In:   X:  50 Y:  40 dX: 0.000000 dY 0.000000\n"), std::string::npos);
+    EXPECT_NE(trace.find("Org :    +0003, +0002\nEnd :    +0103, +0082\n\n"), std::string::npos);
+    EXPECT_NE(trace.find("BMP: 104 x 83\nLA: -42\nLB: 40\nPB: -53\nPB: 50\n---Reference Data----\nRef 0: +0000, +0000\n"),
+              std::string::npos);
+    EXPECT_EQ(r.port.statuses.front(), "Processing Line 0");
+    EXPECT_EQ(r.port.statuses.size(), 83u);
+}
+
+TEST(AlignRun, ReferencePointsPlaceFramesAndAContinuedRunForgetsThem) {
+    RunSession r;
+    WriteStarFrame(r.dir.file("a.bmp"), 200, 100, 5);
+    WriteStarFrame(r.dir.file("b.bmp"), 200, 100, 7);
+    r.port.AnswerOpen({r.dir.file("a.bmp"), r.dir.file("b.bmp")});
+    ASSERT_TRUE(r.run.Start());
+    r.Click(0, 100, 80, 0);
+    r.port.AnswerString("M51");
+    r.Click(0, 130, 60, 1);
+    EXPECT_EQ(r.run.RefPointLines(), (std::vector<std::string>{" 0000, 0000 Base", "+0030, -0020 M51"}));
+    EXPECT_EQ(r.port.prompts, std::vector<std::string>{"Reference Point Name|Enter a name for reference point||text"});
+    r.Click(1, 10, 50, 1);
+    EXPECT_EQ(r.run.FrameLine(1), "*1 b.bmp");
+    r.run.ToggleUsed(0);
+    EXPECT_EQ(r.run.FrameLine(0), " 0 a.bmp");
+    ASSERT_TRUE(r.run.Done());
+    ASSERT_TRUE(r.run.Stack());
+    // The lone frame: offset (20, -70), and the extents start at 0.
+    EXPECT_EQ(r.run.FrameCount, 1);
+    EXPECT_EQ(r.run.Frames[0].originX, 20);
+    EXPECT_EQ(r.run.Frames[0].originY, 0);
+    EXPECT_EQ(r.run.Canvas().Width(), 221);
+
+    // Continued without a choice: point 1 is undefined again, at (0, 0).
+    vt::ScriptedPort port2;
+    TAlignRun again(r.state, port2);
+    again.StateFolder = r.run.StateFolder;
+    port2.CancelOpen();
+    ASSERT_TRUE(again.Start());
+    ASSERT_EQ(again.FrameCount, 1);
+    EXPECT_EQ(again.Frames[0].lock.index, 1);
+    ASSERT_TRUE(again.Done());
+    ASSERT_TRUE(again.Stack());
+    EXPECT_EQ(again.Canvas().Width(), 201);
+    EXPECT_EQ(again.Frames[0].originX, 0);
+}
+
+TEST(AlignRun, DigitKeysDoneAndRefusals) {
+    RunSession r;
+    WriteStarFrame(r.dir.file("a.bmp"), 40, 30, 5);
+    WriteStarFrame(r.dir.file("b.bmp"), 40, 30, 5);
+    r.port.AnswerOpen({r.dir.file("a.bmp"), r.dir.file("b.bmp")});
+    ASSERT_TRUE(r.run.Start());
+    r.run.DigitKey(9);
+    r.port.AnswerMessage(TMsgResult::Ok);
+    r.run.DigitKey(1);  // a new point on an unlocked frame
+    r.Click(0, 5, 6, 0);
+    r.port.AnswerMessage(TMsgResult::No);
+    r.run.DigitKey(0);
+    r.port.AnswerString("two");
+    r.run.DigitKey(2);
+    r.port.AnswerMessage(TMsgResult::Yes);
+    r.run.DigitKey(2);
+    EXPECT_EQ(r.run.Frames[0].lock.index, 2);
+    r.port.AnswerMessage(TMsgResult::No);
+    EXPECT_FALSE(r.run.Done());
+    r.run.ToggleUsed(0);
+    r.port.AnswerMessage(TMsgResult::Yes);
+    ASSERT_TRUE(r.run.Done());
+    EXPECT_FALSE(r.run.Stack());
+    EXPECT_EQ(MessageTexts(r.port),
+              (std::vector<std::string>{
+                  "Error: You may not add a new reference now. Reference this frame first.",
+                  "Reference Question: Do you wish to rereference this frame?",
+                  "Reference Question: Do you wish to reassign from 0 to 2?",
+                  "Unreferenced files: There are 1 files which have no reference. Stack anyway?",
+                  "Unreferenced files: There are 1 files which have no reference. Stack anyway?",
+                  "Error: There are no referenced frames to stack.",
+              }));
+    EXPECT_EQ(vt::ReadBytes(r.dir.file("AlignData.dat")), (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST(AlignRun, MedianRulesRefuseEightAndTwentyFourBitFramesTogether) {
+    RunSession r;
+    WriteStarFrame(r.dir.file("a.bmp"), 20, 20, 9);
+    TBitmap wide(20, 20, pf24bit);
+    wide.SaveToFile(r.dir.file("b.bmp"));
+    r.port.AnswerOpen({r.dir.file("a.bmp"), r.dir.file("b.bmp")});
+    r.run.StackMode = smMedian;
+    ASSERT_TRUE(r.run.Start());
+    r.Click(0, 3, 3, 0);
+    r.Click(1, 3, 3, 0);
+    EXPECT_FALSE(r.run.Done());
+    ASSERT_EQ(r.port.messages.size(), 1u);
+    EXPECT_EQ(r.port.messages[0].title, "Error");
+    r.run.StackMode = smAverage;
+    EXPECT_TRUE(r.run.Done());
+}
+
+// The real sequence with known shifts, registered from one click on the
+// unsaturated star of its first frame.
+TEST(AlignRun, AutoRegisterAllFollowsTheStarThroughTheM51Sequence) {
+    VT_REQUIRE_TESTDATA();
+    const std::string sky = vt::TestDataDir() + "/sky/m51/";
+    std::ifstream csv(sky + "shifts.csv");
+    std::string line;
+    std::getline(csv, line);
+    std::vector<std::string> files;
+    std::vector<std::pair<double, double>> shifts;
+    while (std::getline(csv, line)) {
+        std::stringstream s(line);
+        std::string frame, file, dx, dy;
+        std::getline(s, frame, ',');
+        std::getline(s, file, ',');
+        std::getline(s, dx, ',');
+        std::getline(s, dy, ',');
+        files.push_back(sky + file);
+        shifts.emplace_back(std::stod(dx), std::stod(dy));
+    }
+    RunSession r;
+    r.port.AnswerOpen(files);
+    ASSERT_TRUE(r.run.Start());
+    r.run.SelectRadius(8);
+    ASSERT_TRUE(r.run.ImageMouseDown(251, 145));
+    r.run.DigitKey(0);
+    ASSERT_TRUE(r.run.StartAutoRegister());
+    ASSERT_TRUE(r.run.AutoRegisterPass(r.run.FrameCount));
+    const refpt& first = r.run.Frames[0].lock;
+    double sum2 = 0, worst = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const refpt& lock = r.run.Frames[i].lock;
+        ASSERT_EQ(lock.index, 0);
+        const double ex = (lock.x + lock.fracX) - (first.x + first.fracX) - shifts[i].first;
+        const double ey = (lock.y + lock.fracY) - (first.y + first.fracY) - shifts[i].second;
+        sum2 += ex * ex + ey * ey;
+        worst = std::max({worst, std::fabs(ex), std::fabs(ey)});
+    }
+    const double rms = std::sqrt(sum2 / (2.0 * static_cast<double>(files.size())));
+    std::printf("registration error on m51: rms %.3f px, worst %.3f px\n", rms, worst);
+    EXPECT_LT(worst, 0.6);
+}
+
+namespace {
+
+struct CliResult {
+    int status = 0;
+    std::string output;
+};
+
+CliResult Stack(const vt::TempDir& dir, const std::string& args) {
+    CliResult r;
+    r.status = vt::RunCommand("cd " + vt::ShellQuote(dir.path()) + " && " + VELMORA_CLI_PATH + " stack " + args +
+                                  " </dev/null",
+                              &r.output);
+    return r;
+}
+
+}  // namespace
+
+TEST(StackCommand, EveryRuleStacksTheM51Sequence) {
+    VT_REQUIRE_TESTDATA();
+    vt::TempDir dir;
+    std::string frames;
+    for (int i = 1; i <= 10; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/sky/m51/m51_%03d.bmp", i);
+        frames += " " + vt::ShellQuote(vt::TestDataDir() + name);
+    }
+    for (const char* rule : {"average", "sum", "median", "median-average", "median-sum", "fp-average", "wcmy"}) {
+        SCOPED_TRACE(rule);
+        const CliResult r = Stack(dir, std::string("--rule ") + rule + " --scale 2 --star 251,145 --radius 8" + frames +
+                                           " -o " + rule);
+        ASSERT_EQ(r.status, 0) << r.output;
+        TBitmap stack;
+        stack.LoadFromFile(dir.file(std::string(rule) + ".bmp"));
+        EXPECT_EQ(stack.PixelFormat(), pf24bit);
+        EXPECT_GE(stack.Width(), 320 + 20);
+        EXPECT_EQ(vt::ReadBytes(dir.file("AlignData.dat")).size(), 4u + 10 * 336);
+    }
+    // Continued from the state file: the same picture again.
+    ASSERT_EQ(Stack(dir, "--rule median -o again.bmp").status, 0);
+    EXPECT_EQ(vt::ReadBytes(dir.file("again.bmp")), vt::ReadBytes(dir.file("median.bmp")));
+}
+
+TEST(StackCommand, RefusalsWriteNothing) {
+    vt::TempDir dir;
+    WriteStarFrame(dir.file("a.bmp"), 40, 30, 5, 20, 15);
+    WriteStarFrame(dir.file("b.bmp"), 40, 30, 5);
+    vt::WriteBytes(dir.file("one.csv"), {'1', ',', '2', '\n'});
+    vt::WriteBytes(dir.file("bad.csv"), {'1', ',', '2', ',', '1', '.', '5', ',', '0', '\n', '3', ',', '4', '\n'});
+    const auto before = vt::Manifest(dir);
+    for (const char* args : {"a.bmp b.bmp -o out", "--star 20,15 --locks one.csv a.bmp b.bmp -o out",
+                             "--star 20,15 --radius 5 a.bmp b.bmp -o out", "--rule mean --star 20,15 a.bmp -o out",
+                             "--locks one.csv a.bmp b.bmp -o out", "--locks bad.csv a.bmp b.bmp -o out",
+                             "--star 20,15 a.bmp b.bmp", "--star 20 a.bmp -o out", "--scale x --star 20,15 a.bmp -o out"}) {
+        SCOPED_TRACE(args);
+        EXPECT_EQ(Stack(dir, args).status, 2);
+        EXPECT_EQ(vt::Manifest(dir), before);
+    }
+    // Nothing to continue from.
+    EXPECT_EQ(Stack(dir, "-o out").status, 1);
+    EXPECT_EQ(vt::Manifest(dir), before);
+
+    // The star is gone from the second frame: the lock is lost.
+    const CliResult lost = Stack(dir, "--star 20,15 --radius 4 a.bmp b.bmp -o out");
+    EXPECT_EQ(lost.status, 1);
+    EXPECT_NE(lost.output.find("Lock lost. Rereference this frame."), std::string::npos) << lost.output;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"DebugData.txt", "a.bmp", "b.bmp", "bad.csv", "one.csv"}));
+}
