@@ -57,12 +57,12 @@ public:
             const int x0 = std::max(f.originX, 0), x1 = std::min(f.endX, width);
             if (y < f.originY || y >= f.endY || x0 >= x1 || !f.bitmap) continue;
             over_.push_back(&f);
+            lines_.push_back(f.bitmap->ScanLine(y - f.originY));
             cuts_.push_back(x0);
             cuts_.push_back(x1);
         }
         std::sort(cuts_.begin(), cuts_.end());
         cuts_.erase(std::unique(cuts_.begin(), cuts_.end()), cuts_.end());
-        y_ = y;
     }
 
     // f(x0, x1, frames, rows): rows[i] is frames[i]'s pixel at canvas column x0.
@@ -74,19 +74,19 @@ public:
             const int x0 = cuts_[s], x1 = cuts_[s + 1];
             cover.clear();
             rows.clear();
-            for (const aligndata* fr : over_) {
-                if (fr->originX > x0 || fr->endX < x1) continue;
-                cover.push_back(fr);
-                rows.push_back(fr->bitmap->ScanLine(y_ - fr->originY) + (x0 - fr->originX) * PixelBytes(*fr));
+            for (size_t i = 0; i < over_.size(); ++i) {
+                if (over_[i]->originX > x0 || over_[i]->endX < x1) continue;
+                cover.push_back(over_[i]);
+                rows.push_back(lines_[i] + (x0 - over_[i]->originX) * PixelBytes(*over_[i]));
             }
             f(x0, x1, cover, rows);
         }
     }
 
 private:
-    std::vector<const aligndata*> over_;
+    std::vector<const aligndata*> over_;  // the frames over the row
+    std::vector<const uint8_t*> lines_;   // and their rows
     std::vector<int> cuts_;
-    int y_ = 0;
 };
 
 // --- the mean rules ----------------------------------------------------------
@@ -269,6 +269,17 @@ void MedianRuleBytes(const TStackParms& parms, const uint8_t* const* rows, size_
     LowerMedianRow(last.data(), n, out + len - kMedianBlock, kMedianBlock);
 }
 
+// Each value to all three bytes of its pixel.
+VELMORA_WIDE_CLONES
+void Triple(const uint8_t* values, uint8_t* bgr, size_t len) {
+    for (size_t p = 0; p < len; ++p) {
+        const uint8_t v = values[p];
+        bgr[3 * p] = v;
+        bgr[3 * p + 1] = v;
+        bgr[3 * p + 2] = v;
+    }
+}
+
 // One segment of a median rule to its blue, green, red bytes. Without a
 // 24-bit frame the rule makes one byte a pixel in values first; 8-bit frames
 // among 24-bit ones are spread to three bytes a chunk at a time in spare.
@@ -283,7 +294,7 @@ void MedianSegment(const TStackParms& parms, const std::vector<const aligndata*>
     if (wide == n) return MedianRuleBytes(parms, rows.data(), n, bgr, 3 * len);
     if (wide == 0) {
         MedianRuleBytes(parms, rows.data(), n, values, len);
-        for (size_t p = 0; p < len; ++p) std::fill_n(bgr + 3 * p, 3, values[p]);
+        Triple(values, bgr, len);
         return;
     }
     std::vector<const uint8_t*> chunkRows(n);
