@@ -16,8 +16,6 @@ constexpr uint64_t kSerialStackBytes = uint64_t{1} << 20;
 constexpr size_t kBlock = 512;
 // LowerMedianRow's vector block; the rest of a row it does one pixel at a time.
 constexpr size_t kMedianBlock = 128;
-// Below this many pixels a median segment is cheaper pixel by pixel.
-constexpr size_t kFewPixels = 16;
 // Pixels of a segment expanded at a time when 8-bit frames join a 24-bit one.
 constexpr int kChunk = 64;
 
@@ -64,6 +62,9 @@ public:
         std::sort(cuts_.begin(), cuts_.end());
         cuts_.erase(std::unique(cuts_.begin(), cuts_.end()), cuts_.end());
     }
+
+    const std::vector<const aligndata*>& Frames() const { return over_; }
+    const std::vector<const uint8_t*>& Lines() const { return lines_; }
 
     // f(x0, x1, frames, rows): rows[i] is frames[i]'s pixel at canvas column x0.
     template <class F>
@@ -247,26 +248,44 @@ void TrimmedRow(const uint8_t* const* rows, size_t n, uint8_t* out, size_t len, 
 
 // The rule over len bytes of n rows (n >= 1); bytes of a 24-bit row are
 // components, each on its own.
-void MedianRuleBytes(const TStackParms& parms, const uint8_t* const* rows, size_t n, uint8_t* out, size_t len) {
+// The parts of a row buffer's samples a median row works in, behind the
+// row's own finished bytes.
+struct TMedianScratch {
+    uint8_t* values;  // one byte a pixel of a segment
+    uint8_t* spread;  // 8-bit rows spread to three bytes a pixel, kChunk pixels a frame
+    uint8_t* padded;  // a short segment's rows copied into whole vector blocks
+};
+
+TMedianScratch MedianScratch(TStackRowBuffers& buffers) {
+    uint8_t* values = buffers.samples.data() + buffers.sum.size();
+    uint8_t* spread = values + RowWidth(buffers);
+    return {values, spread, spread + 3 * kChunk * kMaxFrames};
+}
+
+size_t SamplesBytes(int width) {
+    return 4 * size_t(width) + 3 * size_t{kChunk} * kMaxFrames + kMedianBlock * kMaxFrames;
+}
+
+void MedianRuleBytes(const TStackParms& parms, const uint8_t* const* rows, size_t n, uint8_t* out, size_t len,
+                     uint8_t* padded) {
     if (parms.StackMode != smMedian)
         return TrimmedRow(rows, n, out, len, parms.StackMode == smMedianAverage, ScaleOf(parms));
-    if (len < kFewPixels) {
-        // Too few pixels for the counting passes to pay: each pixel alone.
-        uint8_t v[kMaxFrames] = {};
-        for (size_t p = 0; p < len; ++p) {
-            for (size_t i = 0; i < n; ++i) v[i] = rows[i][p];
-            std::nth_element(v, v + (n - 1) / 2, v + n);
-            out[p] = v[(n - 1) / 2];
-        }
+    std::vector<const uint8_t*> block(rows, rows + n);
+    if (len < kMedianBlock) {
+        // Each row copied into a whole block: one block of vector passes costs
+        // less than these pixels one at a time.
+        for (size_t i = 0; i < n; ++i) block[i] = std::copy_n(rows[i], len, padded + kMedianBlock * i) - len;
+        uint8_t whole[kMedianBlock];
+        LowerMedianRow(block.data(), n, whole, kMedianBlock);
+        std::copy_n(whole, len, out);
         return;
     }
     const size_t tail = len % kMedianBlock;
-    if (len < kMedianBlock || tail == 0) return LowerMedianRow(rows, n, out, len);
-    // The last part block is redone as the whole block that ends the segment.
     LowerMedianRow(rows, n, out, len - tail);
-    std::vector<const uint8_t*> last(rows, rows + n);
-    for (const uint8_t*& r : last) r += len - kMedianBlock;
-    LowerMedianRow(last.data(), n, out + len - kMedianBlock, kMedianBlock);
+    if (tail == 0) return;
+    // The last part block is redone as the whole block that ends the segment.
+    for (const uint8_t*& r : block) r += len - kMedianBlock;
+    LowerMedianRow(block.data(), n, out + len - kMedianBlock, kMedianBlock);
 }
 
 // Each value to all three bytes of its pixel.
@@ -280,32 +299,31 @@ void Triple(const uint8_t* values, uint8_t* bgr, size_t len) {
     }
 }
 
-// One segment of a median rule to its blue, green, red bytes. Without a
-// 24-bit frame the rule makes one byte a pixel in values first; 8-bit frames
-// among 24-bit ones are spread to three bytes a chunk at a time in spare.
+// One segment of a median rule to its blue, green, red bytes.
 void MedianSegment(const TStackParms& parms, const std::vector<const aligndata*>& cover,
-                   const std::vector<const uint8_t*>& rows, size_t len, uint8_t* bgr, uint8_t* values, uint8_t* spare) {
+                   const std::vector<const uint8_t*>& rows, size_t len, uint8_t* bgr, const TMedianScratch& scratch) {
     const size_t n = cover.size();
     if (n == 0) {
         std::fill_n(bgr, 3 * len, uint8_t{0});
         return;
     }
     const auto wide = static_cast<size_t>(std::count_if(cover.begin(), cover.end(), [](auto f) { return Wide(*f); }));
-    if (wide == n) return MedianRuleBytes(parms, rows.data(), n, bgr, 3 * len);
+    if (wide == n) return MedianRuleBytes(parms, rows.data(), n, bgr, 3 * len, scratch.padded);
     if (wide == 0) {
-        MedianRuleBytes(parms, rows.data(), n, values, len);
-        Triple(values, bgr, len);
+        MedianRuleBytes(parms, rows.data(), n, scratch.values, len, scratch.padded);
+        Triple(scratch.values, bgr, len);
         return;
     }
+    // 8-bit frames among 24-bit ones: their byte stands for all three components.
     std::vector<const uint8_t*> chunkRows(n);
     for (size_t c0 = 0; c0 < len; c0 += kChunk) {
         const size_t m = std::min<size_t>(kChunk, len - c0);
         for (size_t i = 0; i < n; ++i) {
-            chunkRows[i] = Wide(*cover[i]) ? rows[i] + 3 * c0 : spare + 3 * kChunk * i;
-            if (Wide(*cover[i])) continue;
-            for (size_t p = 0; p < m; ++p) std::fill_n(spare + 3 * (kChunk * i + p), 3, rows[i][c0 + p]);
+            uint8_t* spread = scratch.spread + 3 * kChunk * i;
+            chunkRows[i] = Wide(*cover[i]) ? rows[i] + 3 * c0 : spread;
+            if (!Wide(*cover[i])) Triple(rows[i] + c0, spread, m);
         }
-        MedianRuleBytes(parms, chunkRows.data(), n, bgr + 3 * c0, 3 * m);
+        MedianRuleBytes(parms, chunkRows.data(), n, bgr + 3 * c0, 3 * m, scratch.padded);
     }
 }
 
@@ -328,16 +346,67 @@ void MeanRow(const aligndata* frames, int count, const TStackParms& parms, int y
         });
 }
 
+// The Median at scattered pixels of a row, a vector block at a time. Each
+// frame over the row gives a sample at every pixel: its own where it covers
+// the pixel, elsewhere first as many zeros and then 255s as keep the lower
+// median of all the row's frames that of the covering ones. Segments too
+// short for a block of their own go this way together.
+template <size_t Bpp>
+void MedianOfPixels(const TRowSegments& row, const std::vector<int>& xs, uint8_t* padded, uint8_t* bgr) {
+    const std::vector<const aligndata*>& frames = row.Frames();
+    const size_t n = frames.size(), perBlock = kMedianBlock / Bpp;
+    std::vector<const uint8_t*> block(n);
+    for (size_t i = 0; i < n; ++i) block[i] = padded + kMedianBlock * i;
+    uint8_t whole[kMedianBlock];
+    size_t zeros[kMedianBlock];
+    for (size_t b = 0; b < xs.size(); b += perBlock) {
+        const size_t m = std::min(perBlock, xs.size() - b);
+        const int* x = xs.data() + b;
+        for (size_t p = 0; p < m; ++p) {
+            size_t covering = 0;
+            for (const aligndata* f : frames) covering += f->originX <= x[p] && x[p] < f->endX;
+            zeros[p] = (n + 1) / 2 - (covering + 1) / 2;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const int ox = frames[i]->originX, ex = frames[i]->endX;
+            const uint8_t* line = row.Lines()[i];
+            uint8_t* sample = padded + kMedianBlock * i;
+            for (size_t p = 0; p < m; ++p) {
+                const bool covers = ox <= x[p] && x[p] < ex;
+                for (size_t k = 0; k < Bpp; ++k)
+                    sample[Bpp * p + k] = covers ? line[Bpp * size_t(x[p] - ox) + k] : zeros[p] ? 0 : 255;
+                zeros[p] -= !covers && zeros[p] > 0;
+            }
+        }
+        LowerMedianRow(block.data(), n, whole, kMedianBlock);
+        for (size_t p = 0; p < m; ++p)
+            for (size_t k = 0; k < 3; ++k) bgr[3 * x[p] + k] = whole[Bpp * p + k % Bpp];
+    }
+}
+
 void MedianRow(const aligndata* frames, int count, const TStackParms& parms, int y, TStackRowBuffers& buffers,
                uint8_t* bgr) {
-    const size_t width = static_cast<size_t>(RowWidth(buffers));
-    uint8_t* values = buffers.samples.data() + 3 * width;
-    uint8_t* spare = values + width;
-    TRowSegments(frames, std::min(count, kMaxFrames), y, static_cast<int>(width))
-        .ForEach(
-            [&](int x0, int x1, const std::vector<const aligndata*>& cover, const std::vector<const uint8_t*>& rows) {
-                MedianSegment(parms, cover, rows, static_cast<size_t>(x1 - x0), bgr + 3 * x0, values + x0, spare);
-            });
+    const TMedianScratch scratch = MedianScratch(buffers);
+    TRowSegments row(frames, std::min(count, kMaxFrames), y, RowWidth(buffers));
+    const std::vector<const aligndata*>& over = row.Frames();
+    const auto wide = static_cast<size_t>(std::count_if(over.begin(), over.end(), [](auto f) { return Wide(*f); }));
+    const size_t bpp = wide ? 3 : 1;
+    const bool gather = parms.StackMode == smMedian && (wide == 0 || wide == over.size());
+    std::vector<int> xs;
+    row.ForEach(
+        [&](int x0, int x1, const std::vector<const aligndata*>& cover, const std::vector<const uint8_t*>& rows) {
+            const auto len = static_cast<size_t>(x1 - x0);
+            if (gather && !cover.empty() && bpp * len < kMedianBlock) {
+                for (int x = x0; x < x1; ++x) xs.push_back(x);
+            } else {
+                MedianSegment(parms, cover, rows, len, bgr + 3 * x0, scratch);
+            }
+        });
+    if (xs.empty()) return;
+    if (wide)
+        MedianOfPixels<3>(row, xs, scratch.padded, bgr);
+    else
+        MedianOfPixels<1>(row, xs, scratch.padded, bgr);
 }
 
 // The finished bytes into the sum buffer, red, green, blue.
@@ -362,7 +431,7 @@ std::array<RGBQUAD, 256> RunPalette(const TBitmap& first) {
 TStackRowBuffers::TStackRowBuffers(int canvasWidth)
     : sum(3 * static_cast<size_t>(std::max(canvasWidth, 0))),
       count(sum.size()),
-      samples(4 * (sum.size() / 3) + 3 * size_t{kChunk} * kMaxFrames) {}
+      samples(SamplesBytes(std::max(canvasWidth, 0))) {}
 
 void TStackRowBuffers::Clear() {
     std::fill(sum.begin(), sum.end(), 0u);
