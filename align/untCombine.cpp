@@ -246,8 +246,6 @@ void TrimmedRow(const uint8_t* const* rows, size_t n, uint8_t* out, size_t len, 
     });
 }
 
-// The rule over len bytes of n rows (n >= 1); bytes of a 24-bit row are
-// components, each on its own.
 // The parts of a row buffer's samples a median row works in, behind the
 // row's own finished bytes.
 struct TMedianScratch {
@@ -266,6 +264,8 @@ size_t SamplesBytes(int width) {
     return 4 * size_t(width) + 3 * size_t{kChunk} * kMaxFrames + kMedianBlock * kMaxFrames;
 }
 
+// The rule over len bytes of n rows (n >= 1); bytes of a 24-bit row are
+// components, each on its own.
 void MedianRuleBytes(const TStackParms& parms, const uint8_t* const* rows, size_t n, uint8_t* out, size_t len,
                      uint8_t* padded) {
     if (parms.StackMode != smMedian)
