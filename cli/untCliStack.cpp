@@ -1,6 +1,7 @@
 #include "untCliStack.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -136,8 +137,8 @@ TCliCommand CliStack() {
         "               centre near it, then registers all frames automatically: each\n"
         "               frame's search starts where the star sat in the frame before.\n"
         "               A frame in which the lock loses the star ends the command with\n"
-        "               \"Lock lost. Rereference this frame.\" and exit status 1; no\n"
-        "               picture and no alignment state are written.\n"
+        "               \"Lock lost. Rereference this frame.\", the frame's name and\n"
+        "               exit status 1; no picture and no alignment state are written.\n"
         "  --locks CSV  locks frame i by hand at line i of CSV (blank lines skipped):\n"
         "               \"x,y\" is the star's pixel in that frame; \"x,y,fracx,fracy\"\n"
         "               adds the parts of a pixel (0 up to 1) that fp-average shifts by.\n"
@@ -211,6 +212,9 @@ TCliCommand CliStack() {
             }
             if (!locks.empty()) CheckLockCount(locks.size(), run.FrameCount);
             if (!LockFrames(run, args.Has("star") ? &star : nullptr, std::stoi(radiusText), locks)) {
+                // The window shows the frame; a script needs its name.
+                const aligndata& lost = run.Frames[static_cast<size_t>(run.CurrentFrame)];
+                std::fprintf(stderr, "  frame %d of %d: %s\n", run.CurrentFrame + 1, run.FrameCount, lost.fileName.c_str());
                 port.MarkFailed();
                 return;
             }
