@@ -27,6 +27,7 @@ bool IsMedianRule(int mode) { return mode == smMedian || mode == smMedianAverage
 
 TAlignRun::TAlignRun(TMainState& state, TUiPort& port) : state_(state), port_(port) {
     StatusLine = [this](const std::string& text) { port_.SetStatus(text); };
+    RemoveFile = [](const std::string& path) { (void)::unlink(path.c_str()); };
     ::ResetReferencePoints(RefPts);
 }
 
@@ -100,6 +101,7 @@ bool TAlignRun::Start() {
     FrameCount = 0;
     std::vector<std::string> files;
     if (OpenFilesStep(state_, port_, ofAllowMultiSelect)) files = open.Files;
+    if (StateFolderFromOpen) StateFolder = state_.LastPathOpen;
 
     // The table has room for kMaxFrames records, and a name is stored in
     // a field of its own size: a cut name would name another file when the
@@ -246,7 +248,11 @@ void TAlignRun::LockFrame(int frame, int point, int x, int y, double fracX, doub
 }
 
 void TAlignRun::DigitKey(int digit) {
-    if (digit < 0 || digit >= kKeyRefPoints || FrameCount == 0) return;
+    if (digit >= 0 && digit < kKeyRefPoints) ReferenceKey(digit);
+}
+
+void TAlignRun::ReferenceKey(int digit) {
+    if (digit < 0 || digit >= kRefSlots || FrameCount == 0) return;
     const refpt& point = RefPts[static_cast<size_t>(digit)];
     const refpt& lock = Frames[static_cast<size_t>(CurrentFrame)].lock;
     if (!point.defined) {
@@ -349,13 +355,22 @@ bool TAlignRun::AnyUnused() const {
     return false;
 }
 
-void TAlignRun::Purge() {
-    int kept = 0;
+bool TAlignRun::Purge() {
+    int unused = 0;
+    for (int i = 0; i < FrameCount; ++i) unused += Frames[static_cast<size_t>(i)].used ? 0 : 1;
+    if (unused == 0) return false;
+    // One click would otherwise lose frames for good.
+    if (port_.MessageBox("Delete " + std::to_string(unused) + " unused frame files from the disk?", "Purge",
+                         TMsgButtons::YesNo) != TMsgResult::Yes)
+        return false;
+    int kept = 0, current = 0;
     for (int i = 0; i < FrameCount; ++i) {
         aligndata& frame = Frames[static_cast<size_t>(i)];
+        // The current frame keeps its place, or gives it to the next one kept.
+        if (i == CurrentFrame) current = kept;
         if (!frame.used) {
-            // A file already gone or not deletable is dropped all the same.
-            (void)::unlink(frame.fileName.c_str());
+            // A file already gone or not removable is dropped all the same.
+            if (RemoveFile) RemoveFile(frame.fileName);
             frame = aligndata{};
             continue;
         }
@@ -366,7 +381,8 @@ void TAlignRun::Purge() {
         ++kept;
     }
     FrameCount = kept;
-    CurrentFrame = std::clamp(CurrentFrame, 0, std::max(0, FrameCount - 1));
+    CurrentFrame = std::clamp(current, 0, std::max(0, FrameCount - 1));
+    return true;
 }
 
 // ---- Done, placement and stacking ----

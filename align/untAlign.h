@@ -31,6 +31,12 @@ public:
     // Called after Auto Register All has shown a frame, so a window can
     // repaint while the pass takes no user input.
     std::function<void()> FrameShown;
+    // The window keeps its state files where the frames were last chosen
+    // from (LastPathOpen, once the open step has run), as the program always
+    // has; the command line keeps them in the current folder.
+    bool StateFolderFromOpen = false;
+    // How a purge removes a frame's file; deleted for good by default.
+    std::function<void(const std::string&)> RemoveFile;
 
     // Set by the menu command before the run starts.
     int StackMode = smAverage;
@@ -105,6 +111,9 @@ public:
     bool LockOnStar(int& x, int& y, double& fracX, double& fracY);
     // The digit keys "0".."8" (any other is ignored).
     void DigitKey(int digit);
+    // What a digit does, for any slot of the table: the lists' "New
+    // Reference" and a click on a "Ref Points" line reach past "8".
+    void ReferenceKey(int point);
     bool AssignReference(int frame, int point, int x, int y, double fracX, double fracY);
     bool AddReferencePoint(int point, const std::string& name);
     std::string PromptReferenceName();
@@ -118,8 +127,10 @@ public:
     // Use and exclusion.
     void ToggleUsed(int i);
     void DeleteReference();  // the current frame is no longer used
-    // Deletes the files of unused frames and drops their records.
-    void Purge();
+    // After asking, removes the files of the unused frames (RemoveFile) and
+    // drops their records; the current frame becomes the nearest remaining
+    // one. False when nothing was purged.
+    bool Purge();
     bool AnyUnused() const;
 
     // The lines of the "Files" and "Ref Points" lists.

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 
+#include "untAlignForm.h"
 #include "untGenHelp.h"
 #include "untConvert.h"
 #include "untDarkSubtract.h"
@@ -82,14 +83,14 @@ const TMenuItem kMenuItems[] = {
     {"File", "Find High and Low", "FindHighandLow1", &TfrmMain::FindHighandLow1Click},
     {"File", "Resize Frames", "ResizeFrames1", &TfrmMain::ResizeFrames1Click},
     {"File", "-", "N2", nullptr},
-    {"File/Align and Stack", "Average", "Average2", nullptr},                // Average2Click
-    {"File/Align and Stack", "Sum", "Sum1", nullptr},                        // Sum1Click
-    {"File/Align and Stack", "Median", "Median2", nullptr},                  // Median2Click
-    {"File/Align and Stack", "Median Average", "MedianAverage1", nullptr},   // MedianAverage1Click
-    {"File/Align and Stack", "Median Sum", "MedianSum1", nullptr},           // MedianSum1Click
-    {"File/Align and Stack", "Drizzle", "Drizzle1", nullptr, true},          // Drizzle1Click
-    {"File/Align and Stack", "Align WCMY", "AlignWCMY1", nullptr, true},     // AlignWCMY1Click
-    {"File/Align and Stack", "fp Average", "fpAverage1", nullptr},           // fpAverage1Click
+    {"File/Align and Stack", "Average", "Average2", &TfrmMain::Average2Click},
+    {"File/Align and Stack", "Sum", "Sum1", &TfrmMain::Sum1Click},
+    {"File/Align and Stack", "Median", "Median2", &TfrmMain::Median2Click},
+    {"File/Align and Stack", "Median Average", "MedianAverage1", &TfrmMain::MedianAverage1Click},
+    {"File/Align and Stack", "Median Sum", "MedianSum1", &TfrmMain::MedianSum1Click},
+    {"File/Align and Stack", "Drizzle", "Drizzle1", &TfrmMain::Drizzle1Click, true},
+    {"File/Align and Stack", "Align WCMY", "AlignWCMY1", &TfrmMain::AlignWCMY1Click, true},
+    {"File/Align and Stack", "fp Average", "fpAverage1", &TfrmMain::fpAverage1Click},
     {"File", "Process", "Process1", &TfrmMain::Process1Click},
     {"File", "-", "N3", nullptr},
     {"File", "Exit", "Exit1", &TfrmMain::Exit1Click},
@@ -338,6 +339,24 @@ void TfrmMain::FixEdges1Click() {
 void TfrmMain::ResizeFrames1Click() {
     RunCommand([&] { RunResizeFrames(state_, *port_); });
 }
+
+void TfrmMain::AlignAndStack(int stackMode, int wcmyMode, bool askScale) {
+    RunCommand([&] {
+        RunAlignAndStack(state_, *port_, this, TAlignCommand{stackMode, wcmyMode, askScale}, [this] {
+            if (frmGenHelp_) frmGenHelp_->ShowHelpTopic(QStringLiteral("Stacking Images"), 1);
+        });
+    });
+}
+
+void TfrmMain::Average2Click() { AlignAndStack(smAverage, 0, false); }
+void TfrmMain::Sum1Click() { AlignAndStack(smSum, 0, true); }
+void TfrmMain::Median2Click() { AlignAndStack(smMedian, 0, false); }
+void TfrmMain::MedianAverage1Click() { AlignAndStack(smMedianAverage, 0, false); }
+void TfrmMain::MedianSum1Click() { AlignAndStack(smMedianSum, 0, true); }
+// A hidden item that was never more than its place in the menu.
+void TfrmMain::Drizzle1Click() {}
+void TfrmMain::AlignWCMY1Click() { AlignAndStack(smAverage, 1, false); }
+void TfrmMain::fpAverage1Click() { AlignAndStack(smFpAverage, 0, false); }
 
 void TfrmMain::Process1Click() {
     RunCommand([&] { RunProcess(state_, *port_, this, postProcDialogs_); });

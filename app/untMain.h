@@ -55,6 +55,14 @@ public:
     void SmartWide1Click();
     void FlatField1Click();
     void FindHighandLow1Click();
+    void Average2Click();
+    void Sum1Click();
+    void Median2Click();
+    void MedianAverage1Click();
+    void MedianSum1Click();
+    void Drizzle1Click();
+    void AlignWCMY1Click();
+    void fpAverage1Click();
     void Process1Click();
     void Tofits1Click();
     void Tograyscale1Click();
@@ -74,6 +82,7 @@ protected:
 
 private:
     void BuildMenu();
+    void AlignAndStack(int stackMode, int wcmyMode, bool askScale);
     void LoadFolders();
     void FormClose();
 
