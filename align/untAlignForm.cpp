@@ -281,11 +281,15 @@ void TfrmAlign::RunAlignment() {
     MovieRunning = 0;
     Timer1->stop();
     leave_ = cancel_ = proceed_ = stacking_ = false;
+    TakeInput(false);
     if (!run_.Start()) {
         close();
         return;
     }
-    RefreshFileList();
+    TakeInput(true);
+    // New lines carry no lock marker yet, whatever the records hold.
+    for (int i = 0; i < run_.FrameCount; ++i)
+        lbFileList->addItem(QStringLiteral("*  ") + QString::fromStdString(run_.FrameLine(i).substr(3)));
     RefreshRefPoints();
     SelectLine(0);
     const aligndata& last = run_.Frames[static_cast<size_t>(run_.FrameCount - 1)];
@@ -304,6 +308,7 @@ void TfrmAlign::RunAlignment() {
         return;
     }
     stacking_ = true;
+    TakeInput(false);
     const bool stacked = run_.Stack();
     stacking_ = false;
     if (stacked) {
@@ -378,6 +383,11 @@ void TfrmAlign::UpdateButtons() {
     btnDone->setEnabled(run_.DoneEnabled);
     sbTrash->setEnabled(run_.AnyUnused());
     AutoRegisterAll1->setEnabled(run_.AutoRegisterEnabled);
+}
+
+void TfrmAlign::TakeInput(bool take) {
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w != StatBar) w->setEnabled(take);
 }
 
 void TfrmAlign::GrowFor(int width, int height) {

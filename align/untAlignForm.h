@@ -109,6 +109,9 @@ private:
     void UpdateButtons();
     void SelectLine(int i);
     void GrowFor(int width, int height);
+    // Clicks and keys reach the run only while it waits for them: not while
+    // the frames load (messages are let through), nor while rows are combined.
+    void TakeInput(bool take);
 
     TUiPort& port_;
     TAlignRun run_;

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -24,12 +25,17 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolButton>
+#include <QSlider>
+#include <QAction>
 #include <deque>
 #include <random>
 
 #include "ImgForm.h"
 #include "TestBitmaps.h"
 #include "TestFiles.h"
+#include "ScriptedPort.h"
+#include "untAlignForm.h"
 #include "untBitmapView.h"
 #include "untDDP.h"
 #include "untGenHelp.h"
@@ -537,10 +543,169 @@ TEST(RichText, SurvivesMalformedInput) {
 }
 
 // Window tests run without a display and never touch the user's settings.
+namespace {
+
+// The align window waits for its user inside RunAlignment; each step acts
+// on it from the wait, once it is ready (false: try again a moment later).
+using AlignStep = std::function<bool(TfrmAlign&)>;
+
+// Runs the align window's run (call) with its steps and the modal windows'.
+void DriveAlign(std::deque<AlignStep> steps, const std::vector<Step>& modal, const std::function<void()>& call) {
+    QObject context;
+    std::function<void()> turn = [&] {
+        QTimer::singleShot(5, &context, turn);
+        if (QApplication::activeModalWidget() || steps.empty()) return;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* align = qobject_cast<TfrmAlign*>(w); align && align->isVisible() && steps.front()(*align)) {
+                steps.pop_front();
+                return;
+            }
+    };
+    QTimer::singleShot(5, &context, turn);
+    EXPECT_TRUE(Drive(modal, call));
+    EXPECT_TRUE(steps.empty()) << steps.size() << " steps of the align window left";
+}
+
+// A run of a window of its own over the scripted port.
+struct AlignSession {
+    vt::TempDir dir;
+    vt::ScriptedPort port;
+    TMainState state;
+    TfrmAlign window{nullptr, state, port};
+    std::vector<std::string> Frames(int n, int w, int h) {
+        std::vector<std::string> files;
+        for (int i = 0; i < n; ++i) {
+            files.push_back(dir.file(std::string(1, char('a' + i)) + ".bmp"));
+            TestPicture(w, h).SaveToFile(files.back());
+        }
+        port.AnswerOpen(files);
+        return files;
+    }
+    void Run(std::deque<AlignStep> steps) {
+        window.show();
+        DriveAlign(std::move(steps), {}, [&] { window.RunAlignment(); });
+    }
+};
+
+QStringList Lines(QListWidget* list) {
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+    return lines;
+}
+
+}  // namespace
+
+TEST(AlignWindow, LooksAndMovesAsItShould) {
+    AlignSession s;
+    s.Frames(3, 40, 30);
+    s.port.AnswerMessage(TMsgResult::No);  // the purge
+    s.port.AnswerMessage(TMsgResult::Yes);
+    s.Run({[&](TfrmAlign& w) {
+               EXPECT_EQ(Lines(w.lbFileList), (QStringList{"*  a.bmp", "*  b.bmp", "*  c.bmp"}));
+               EXPECT_EQ(Lines(w.ListRefPts), QStringList{" 0000, 0000 Base"});
+               EXPECT_EQ(w.btnPrevFrame->toolTip(), "Previous Frame");
+               EXPECT_EQ(w.sbTrash->toolTip(), "Purge unused frames");
+               EXPECT_FALSE(w.btnPrevFrame->isEnabled() || w.btnDone->isEnabled() || w.sbTrash->isEnabled() ||
+                            w.AutoRegisterAll1->isEnabled());
+               EXPECT_TRUE(w.btnNextFrame->isEnabled() && w.Manual1->isChecked());
+               QTest::keyClick(w.lbFileList, Qt::Key_Down);
+               QTest::keyClick(w.lbFileList, Qt::Key_Down);
+               EXPECT_EQ(w.Run().CurrentFrame, 2);
+               EXPECT_TRUE(w.btnPrevFrame->isEnabled() && !w.btnNextFrame->isEnabled());
+               QTest::mouseMove(w.Image1, QPoint(7, 12));
+               EXPECT_EQ(w.StatBar->currentMessage(), "0007, 0012");
+               QTest::mouseClick(w.Image1, Qt::LeftButton, {}, QPoint(7, 12));
+               QTest::keyClick(w.TrackBar1, Qt::Key_9);  // nothing
+               QTest::keyClick(w.TrackBar1, Qt::Key_0);
+               EXPECT_EQ(w.lbFileList->item(2)->text(), "*0 c.bmp");
+               EXPECT_TRUE(w.btnDone->isEnabled() && !w.AutoRegisterAll1->isEnabled());
+               // The crosshair inverts row 12 and column 7 on screen.
+               const QImage shown = w.Image1->pixmap().toImage();
+               EXPECT_EQ(qGray(shown.pixel(3, 12)), 255 - (20 + (3 * 7 + 12 * 13) % 200));
+               w.lbFileList->setCurrentRow(0);
+               QTest::keyClick(w.lbFileList, Qt::Key_Delete);
+               EXPECT_EQ(w.lbFileList->item(0)->text(), " - a.bmp");
+               w.sbTrash->click();  // answered No
+               EXPECT_EQ(w.lbFileList->count(), 3);
+               w.sbTrash->click();  // Yes
+               EXPECT_EQ(Lines(w.lbFileList), (QStringList{"*- b.bmp", "*0 c.bmp"}));
+               EXPECT_EQ(w.Run().CurrentFrame, 1);
+               // The movie: the frame buttons set its speed, within 50 and 2500 ms.
+               w.btnMovie->click();
+               for (int i = 0; i < 12; ++i) w.btnPrevFrame->click();
+               EXPECT_EQ(w.Timer1->interval(), 50);
+               for (int i = 0; i < 60; ++i) w.btnNextFrame->click();
+               EXPECT_EQ(w.Timer1->interval(), 2500);
+               w.btnMovie->click();
+               w.btnCancel->click();
+               return true;
+           }});
+    EXPECT_EQ(s.dir.entries(), (std::vector<std::string>{"DebugData.txt", "b.bmp", "c.bmp"}));
+    EXPECT_EQ(s.port.messages.back().text, "Delete 1 unused frame files from the disk?");
+}
+
+TEST(AlignWindow, DoneAsksAboutUnlockedFramesAndTheCloseBoxCancels) {
+    for (bool closeBox : {false, true}) {
+        AlignSession s;
+        s.Frames(2, 20, 10);
+        s.port.AnswerMessage(TMsgResult::No);
+        s.Run({[&](TfrmAlign& w) {
+                   QTest::mouseClick(w.Image1, Qt::LeftButton, {}, QPoint(3, 4));
+                   QTest::keyClick(w.ListRefPts, Qt::Key_0);
+                   w.btnDone->click();  // one frame without a lock: No
+                   closeBox ? (void)w.close() : w.btnCancel->click();
+                   return true;
+               }});
+        EXPECT_EQ(s.port.messages.size(), 1u);
+        EXPECT_EQ(s.port.messages[0].text, "There are 1 files which have no reference. Stack anyway?");
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(s.dir.file("AlignData.dat"))));
+    }
+}
+
+// The real frames from the menu, through Qt's dialogs: the same picture,
+// state file and trace as velmora-cli stack with the same click.
+TEST_F(MainWindow, AlignAndStackFromTheMenuGivesWhatTheCommandLineGives) {
+    VT_REQUIRE_TESTDATA();
+    QStringList names;
+    for (int i = 1; i <= 10; ++i) names << QString::asprintf("m51_%03d.bmp", i);
+    for (const QString& name : names)
+        vt::WriteBytes(dir.file(name.toStdString()),
+                       vt::ReadBytes(vt::TestDataDir() + "/sky/m51/" + name.toStdString()));
+    TfrmMain w;
+    std::vector<std::string> statuses;
+    DriveAlign({[&](TfrmAlign& a) {
+                    if (!a.Image1->isEnabled()) return false;  // still loading
+                    a.Auto81->trigger();
+                    QTest::mouseClick(a.Image1, Qt::LeftButton, {}, QPoint(251, 145));
+                    QTest::keyClick(a.lbFileList, Qt::Key_0);
+                    a.AutoRegisterAll1->trigger();
+                    return true;
+                },
+                [&](TfrmAlign& a) {
+                    if (a.Run().AutoRegistering) return false;
+                    EXPECT_EQ(a.lbFileList->item(9)->text(), "*0 m51_010.bmp");
+                    a.btnDone->click();
+                    return true;
+                }},
+               {Choose(dir.path(), names), Choose(dir.path(), {"window"})}, [&] { w.Median2Click(); });
+    for (const char* name : {"AlignData.dat", "DebugData.txt"})
+        ASSERT_TRUE(QFile::rename(QString::fromStdString(dir.file(name)), QString::fromStdString(dir.file(name) + ".window")));
+    std::string files;
+    for (const QString& name : names) files += " " + vt::ShellQuote(dir.file(name.toStdString()));
+    ASSERT_EQ(vt::RunCommand("cd " + vt::ShellQuote(dir.path()) + " && " + VELMORA_CLI_PATH +
+                             " stack --rule median --star 251,145 --radius 8" + files + " -o cli.bmp"),
+              0);
+    EXPECT_EQ(vt::ReadBytes(dir.file("window.bmp")), vt::ReadBytes(dir.file("cli.bmp")));
+    for (const char* name : {"AlignData.dat", "DebugData.txt"})
+        EXPECT_EQ(vt::ReadBytes(dir.file(name) + ".window"), vt::ReadBytes(dir.file(name))) << name;
+}
+
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir configDir;
     qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+    // A purge moves frames to the trash: a private one.
+    qputenv("XDG_DATA_HOME", configDir.path().toLocal8Bit());
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
