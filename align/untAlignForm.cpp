@@ -1,6 +1,7 @@
 #include "untAlignForm.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -91,6 +92,7 @@ TfrmAlign::TfrmAlign(QWidget* owner, TMainState& state, TUiPort& port) : QWidget
     resize(537, 329);
 
     auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
     panel->setFixedWidth(kPanelWidth);
     auto* panelLayout = new QVBoxLayout(panel);
     panelLayout->setContentsMargins(4, 4, 4, 4);
@@ -144,7 +146,7 @@ TfrmAlign::TfrmAlign(QWidget* owner, TMainState& state, TUiPort& port) : QWidget
     auto* refsLayout = new QVBoxLayout(refs);
     ListRefPts = new QListWidget(refs);
     ListRefPts->setObjectName(QStringLiteral("ListRefPts"));
-    ListRefPts->setFont(font());
+    ListRefPts->setFont(QApplication::font());
     refsLayout->addWidget(ListRefPts);
     panelLayout->addWidget(refs, 2);
 
@@ -242,8 +244,9 @@ TfrmAlign::TfrmAlign(QWidget* owner, TMainState& state, TUiPort& port) : QWidget
         connect(list, &QWidget::customContextMenuRequested, this,
                 [this, list](const QPoint& at) { PopupMenu1->popup(list->viewport()->mapToGlobal(at)); });
     }
-    connect(Image1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu2->popup(Image1->mapToGlobal(at)); });
+    connect(Image1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (input_) PopupMenu2->popup(Image1->mapToGlobal(at));
+    });
     Image1->MouseDown = [this, &p](Qt::MouseButton button, int x, int y) {
         Guarded(p, [&] { Image1MouseDown(button, x, y); });
     };
@@ -386,8 +389,9 @@ void TfrmAlign::UpdateButtons() {
 }
 
 void TfrmAlign::TakeInput(bool take) {
-    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (w != StatBar) w->setEnabled(take);
+    // The pane keeps showing its picture as it is; only its clicks stop.
+    findChild<QWidget*>(QStringLiteral("Panel1"))->setEnabled(take);
+    input_ = take;
 }
 
 void TfrmAlign::GrowFor(int width, int height) {
@@ -540,7 +544,7 @@ void TfrmAlign::AutoRegisterAll1Click() {
 }
 
 void TfrmAlign::Image1MouseDown(Qt::MouseButton button, int x, int y) {
-    if (button != Qt::LeftButton || run_.FrameCount == 0) return;
+    if (!input_ || button != Qt::LeftButton || run_.FrameCount == 0) return;
     (void)run_.ImageMouseDown(x, y);
     UpdateButtons();
 }
@@ -558,6 +562,7 @@ void TfrmAlign::FormKeyUp(int key) {
 }
 
 bool TfrmAlign::eventFilter(QObject* watched, QEvent* event) {
+    if (!input_ && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) return true;
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool press = event->type() == QEvent::KeyPress;

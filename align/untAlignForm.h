@@ -119,6 +119,7 @@ private:
     bool cancel_ = false;
     bool proceed_ = false;
     bool stacking_ = false;
+    bool input_ = false;
 };
 
 // The "Align and Stack" commands: a fresh window for one run with the rule

@@ -674,7 +674,7 @@ TEST_F(MainWindow, AlignAndStackFromTheMenuGivesWhatTheCommandLineGives) {
     TfrmMain w;
     std::vector<std::string> statuses;
     DriveAlign({[&](TfrmAlign& a) {
-                    if (!a.Image1->isEnabled()) return false;  // still loading
+                    if (!a.btnDone->isVisibleTo(&a) || !a.lbFileList->isEnabled()) return false;  // still loading
                     a.Auto81->trigger();
                     QTest::mouseClick(a.Image1, Qt::LeftButton, {}, QPoint(251, 145));
                     QTest::keyClick(a.lbFileList, Qt::Key_0);
@@ -699,6 +699,7 @@ TEST_F(MainWindow, AlignAndStackFromTheMenuGivesWhatTheCommandLineGives) {
     for (const char* name : {"AlignData.dat", "DebugData.txt"})
         EXPECT_EQ(vt::ReadBytes(dir.file(name) + ".window"), vt::ReadBytes(dir.file(name))) << name;
 }
+
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
