@@ -334,7 +334,9 @@ bool TfrmAlign::WaitForUser(int count) {
     while (!leave_ && !cancel_) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (run_.AutoRegistering == 1) {
-            (void)run_.AutoRegisterPass(count);
+            // A frame that cannot be read stops the pass, not the run.
+            Guarded(port_, [&] { (void)run_.AutoRegisterPass(count); });
+            run_.AutoRegistering = 0;
             AutoRegisterAll1->setEnabled(run_.AutoRegisterEnabled);
             RefreshFileList();
             SelectLine(run_.CurrentFrame);
