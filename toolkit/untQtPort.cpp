@@ -8,6 +8,8 @@
 #include <QStatusBar>
 #include <stdexcept>
 
+#include "untFileNames.h"
+
 QStringList QtNameFilters(const std::string& classicFilter) {
     const QStringList parts = QString::fromStdString(classicFilter).split(QLatin1Char('|'));
     QStringList filters;
@@ -36,8 +38,8 @@ bool TQtFileDialog::Execute() {
     if (save_) {
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setFileMode(QFileDialog::AnyFile);
-        // The command decides the final name (it may append ".bmp"), so a
-        // question about the typed name would ask about the wrong file.
+        // Qt would ask about the typed name; the question below asks about
+        // the name the command will write.
         dlg.setOption(QFileDialog::DontConfirmOverwrite);
     } else {
         dlg.setFileMode((Options & ofAllowMultiSelect) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
@@ -51,9 +53,22 @@ bool TQtFileDialog::Execute() {
     // Only the name: a folder in it would override the initial folder.
     if (!FileName.empty()) dlg.selectFile(QFileInfo(QString::fromStdString(FileName)).fileName());
 
-    if (dlg.exec() != QDialog::Accepted) return false;
-    const QStringList chosen = dlg.selectedFiles();
-    if (chosen.isEmpty()) return false;
+    QStringList chosen;
+    while (true) {
+        if (dlg.exec() != QDialog::Accepted) return false;
+        chosen = dlg.selectedFiles();
+        if (chosen.isEmpty()) return false;
+        if (!save_) break;
+        // The question is about the file that will be written: the command
+        // adds ".bmp" to a name without a dot. No goes back to the dialog.
+        const QFileInfo target(QString::fromStdString(ApplySaveExtension(chosen.front().toStdString())));
+        if (!target.exists()) break;
+        QMessageBox box(QMessageBox::Warning, title,
+                        target.fileName() + QStringLiteral(" already exists.\nDo you want to replace it?"),
+                        QMessageBox::Yes | QMessageBox::No, parent_);
+        box.setTextFormat(Qt::PlainText);
+        if (box.exec() == QMessageBox::Yes) break;
+    }
     chosenFilter_ = dlg.selectedNameFilter();
 
     Files.clear();

@@ -218,6 +218,17 @@ TEST_F(MainWindow, CreateMedianThroughQtsDialogsItsErrorsAndTheFoldersSurviveARe
         TBitmap master;
         master.LoadFromFile(out.file("dark.bmp"));  // no dot typed: ".bmp" appended
         EXPECT_EQ(master.ScanLine(1)[2], 12);
+        // The save dialog asks about the name that will be written; No goes back to it.
+        const auto no = On<QMessageBox>([](QMessageBox& b) { b.button(QMessageBox::No)->click(); });
+        vt::WriteBytes(out.file("dark.bmp"), {'k', 'e', 'p', 't'});
+        EXPECT_TRUE(Drive({Choose(in, {"a.bmp", "b.bmp", "c.bmp"}), Choose(out.path(), {"dark"}), no,
+                           Choose(out.path(), {})},
+                          median));
+        EXPECT_EQ(vt::ReadBytes(out.file("dark.bmp")), (std::vector<uint8_t>{'k', 'e', 'p', 't'}));
+        EXPECT_TRUE(Drive({Choose(in, {"a.bmp", "b.bmp", "c.bmp"}), Choose(out.path(), {"dark"}),
+                           On<QMessageBox>([](QMessageBox& b) { b.button(QMessageBox::Yes)->click(); })},
+                          median));
+        master.LoadFromFile(out.file("dark.bmp"));
 
         // A refusal is a box, and no save dialog follows; an error that ends
         // the command is the default error display, and the command can run again.
