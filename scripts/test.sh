@@ -5,6 +5,8 @@
 # under AddressSanitizer + UndefinedBehaviorSanitizer.
 #   scripts/test.sh            all three builds
 #   scripts/test.sh --quick    the optimised build only
+# With clang present, the full run also fuzzes the file readers for a while
+# (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,3 +19,4 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+[ "${1:-}" = "--quick" ] || scripts/fuzz.sh 20
