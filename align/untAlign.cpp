@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <vector>
 
 #include "untBatch.h"
 #include "untBmpFormat.h"
@@ -499,6 +500,9 @@ void TAlignRun::SaveResult() {
     TFileDialog& save = port_.SaveDialog();
     if (!save.Execute()) return;
     save.FileName = ApplySaveExtension(save.FileName);
+    std::vector<std::string> frameFiles;
+    for (int i = 0; i < FrameCount; ++i) frameFiles.push_back(Frames[static_cast<size_t>(i)].fileName);
+    if (RefuseOutputAmong(port_, save.FileName, frameFiles)) return;
     canvas_.SaveToFile(save.FileName);
 }
 

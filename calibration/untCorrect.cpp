@@ -58,6 +58,10 @@ void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorr
         return;
     }
     const std::vector<std::string> files = dlg.Files;
+    if (RefuseRepeatedFile(port, files) || RefuseReferenceAmong(port, c.referenceName, reference->fileName, files)) {
+        port.SetStatus("Idle");
+        return;
+    }
     for (const std::string& path : files) {
         port.SetStatus(c.statusPrefix + path);
         port.BeginFile(path);

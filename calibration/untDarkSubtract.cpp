@@ -79,7 +79,9 @@ void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads) {
     dlg.Title = "Select Images to correct";
     if (!OpenFilesStep(state, port, ofAllowMultiSelect)) return finish();
     const std::vector<std::string> paths = dlg.Files;
-    if (paths.empty()) return finish();
+    if (paths.empty() || RefuseRepeatedFile(port, paths) ||
+        RefuseReferenceAmong(port, "dark frame", state.DarkFileName, paths))
+        return finish();
 
     auto& frames = state.FrameList;
     frames.reserve(paths.size());

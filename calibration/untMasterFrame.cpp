@@ -97,10 +97,12 @@ void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, c
 
         port.SetStatus("");
         if (SaveFileStep(state, port, "")) {
-            port.SetStatus("Saving output file...");
             TFileDialog& save = port.SaveDialog();
             save.FileName = ApplySaveExtension(save.FileName);
-            frames[0]->SaveToFile(save.FileName);
+            if (!RefuseOutputAmong(port, save.FileName, files)) {
+                port.SetStatus("Saving output file...");
+                frames[0]->SaveToFile(save.FileName);
+            }
         }
     }
 

@@ -69,6 +69,7 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
     TOwnedBmpRecord record;
     if (!OpenFilesStep(state, port, ofAllowMultiSelect | ofFileMustExist)) return;
     const std::vector<std::string> files = port.OpenDialog().Files;
+    if (RefuseRepeatedFile(port, files)) return;
 
     if (mode == psGlobal) {
         uint32_t largest = 0;

@@ -4,6 +4,7 @@
 
 #include "untBatch.h"
 #include "untBmpUtil.h"
+#include "untFileNames.h"
 
 const char* const kCliExitStatus =
     "Exit status: 0 when every file was processed, 1 when a file failed or the\n"
@@ -26,6 +27,15 @@ std::string TCliArgs::Value(const std::string& name, const std::string& fallback
 }
 
 namespace {
+
+// The save rule would turn "" into a hidden ".bmp" and "sub/" into "sub/.bmp".
+void CheckOutputName(const TCliArgs& args) {
+    if (!args.Has("output")) return;
+    const std::string out = args.Value("output");
+    if (out.empty()) throw ECliUsage("the output file name is empty");
+    if (out.back() == '/' || FolderExists(out) || FolderExists(ApplySaveExtension(out)))
+        throw ECliUsage("the output must name a file, not a folder: " + out);
+}
 
 const TCliOption* FindLong(const TCliCommand& c, const std::string& name) {
     for (const auto& o : c.options)
@@ -89,6 +99,7 @@ TCliArgs ParseCliArgs(const TCliCommand& command, int argc, char** argv, int fir
         args.values[opt->longName] = value;
         args.sequence.emplace_back(opt->longName, value);
     }
+    CheckOutputName(args);
     return args;
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "untBatch.h"
 #include "untBitmap.h"
 #include "untFileNames.h"
 #include "untPostOps.h"
@@ -106,20 +107,22 @@ TCliCommand CliProcess() {
         "With no operation the picture is written as it was loaded. OUT is written\n"
         "as a bitmap file in the picture's own pixel format and palette; when OUT\n"
         "has no dot anywhere in it, folders included, \".bmp\" is added. An existing\n"
-        "OUT is replaced whole. IN is never changed unless OUT names it. A value\n"
-        "outside its range is a usage error, and nothing is written.",
+        "OUT is replaced whole. IN is never changed: an OUT that names it is\n"
+        "refused. A value outside its range is a usage error, and nothing is\n"
+        "written.",
         {{"histogram", 0, "LO,HI", "histogram modification (low, high)", true},
          {"ddp", 0, "LO,HI,FUZZ", "digital development processing (low, high, fuzz)", true},
          {"unsharp", 0, "APERTURE,INTENSITY", "unsharp mask (aperture, intensity)", true},
          {"output", 'o', "OUT", "the file to write; \".bmp\" is added when OUT has no dot"}},
-        [](const TCliArgs& args, TCliPort&, TMainState&) {
+        [](const TCliArgs& args, TCliPort& port, TMainState&) {
             if (args.files.size() != 1) throw ECliUsage("process takes one picture");
             if (!args.Has("output")) throw ECliUsage("the output file is missing (-o OUT)");
-            if (args.Value("output").empty()) throw ECliUsage("the output file name is empty");
             const std::vector<TPostOperation> ops = ParsePostOperations(args.sequence);
+            const std::string out = ApplySaveExtension(args.Value("output"));
+            if (RefuseOutputAmong(port, out, args.files)) return;
             TBitmap picture;
             picture.LoadFromFile(args.files[0]);
             for (const auto& op : ops) ApplyPostOperation(picture, op);
-            picture.SaveToFile(ApplySaveExtension(args.Value("output")));
+            picture.SaveToFile(out);
         });
 }

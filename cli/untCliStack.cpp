@@ -10,6 +10,7 @@
 
 #include "untAlign.h"
 #include "untBatch.h"
+#include "untFileNames.h"
 
 namespace {
 
@@ -198,6 +199,8 @@ TCliCommand CliStack() {
             }
             if (!args.Has("output")) throw ECliUsage("the output file is missing (-o OUT)");
             port.SetOutputFile(args.Value("output"));
+            // Refused again at the save, but a script should not wait for the stack to learn it.
+            if (RefuseOutputAmong(port, ApplySaveExtension(args.Value("output")), args.files)) return;
 
             TAlignRun run(state, port);
             run.StackMode = rule->stackMode;

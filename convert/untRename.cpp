@@ -50,6 +50,11 @@ void RunRename(TMainState& state, TUiPort& port) {
     const std::vector<std::string> files = port.OpenDialog().Files;
     const TRenameParms parms = port.Dialogs().AskRenameParms();
     if (files.empty()) return;
+    // A root is the start of a name: a separator in it would move the files.
+    if (parms.root.find('/') != std::string::npos) {
+        port.MessageBox("The root of the new names cannot hold a \"/\": " + parms.root, "Error", TMsgButtons::Ok);
+        return;
+    }
     const std::string folder = ExtractFilePath(files.front());
 
     for (size_t i = 0; i < files.size(); ++i) {
@@ -66,7 +71,10 @@ void RunRename(TMainState& state, TUiPort& port) {
         const std::string newName = parms.root + RenameNumber(i, files.size(), parms.padded) +
                                     (dot == std::string::npos ? std::string() : name.substr(dot));
         const std::string target = folder + newName;
-        const int err = NameTaken(target) ? EEXIST : RenameNoReplace(path, target);
+        // A file that already has its new name is done.
+        const int err = !SameFileAmong(target, {path}).empty() ? 0
+                        : NameTaken(target)                     ? EEXIST
+                                                                : RenameNoReplace(path, target);
         if (err == EEXIST)
             port.MessageBox("File [" + newName + "] exists.", "Error", TMsgButtons::Ok);
         else if (err != 0)

@@ -153,5 +153,6 @@ void RunProcess(TMainState& state, TUiPort& port, QWidget* owner, const TPostPro
     TFileDialog& dlgSave = port.SaveDialog();
     if (!dlgSave.Execute()) return;
     dlgSave.FileName = ApplySaveExtension(dlgSave.FileName);
+    if (RefuseOutputAmong(port, dlgSave.FileName, {path})) return;
     viewer->Picture().SaveToFile(dlgSave.FileName);
 }

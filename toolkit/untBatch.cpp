@@ -27,6 +27,28 @@ bool ConfirmOverwrite(TUiPort& port) {
                            TMsgButtons::YesNo) == TMsgResult::Yes;
 }
 
+bool RefuseRepeatedFile(TUiPort& port, const std::vector<std::string>& files) {
+    const std::string twice = RepeatedFile(files);
+    if (twice.empty()) return false;
+    port.MessageBox(twice + " is named more than once: nothing was changed.", "Error", TMsgButtons::Ok);
+    return true;
+}
+
+bool RefuseReferenceAmong(TUiPort& port, const std::string& referenceName, const std::string& reference,
+                          const std::vector<std::string>& files) {
+    const std::string same = SameFileAmong(reference, files);
+    if (same.empty()) return false;
+    port.MessageBox(same + " is the " + referenceName + " and cannot be among the frames to correct: nothing was changed.",
+                    "Error", TMsgButtons::Ok);
+    return true;
+}
+
+bool RefuseOutputAmong(TUiPort& port, const std::string& output, const std::vector<std::string>& inputs) {
+    if (SameFileAmong(output, inputs).empty()) return false;
+    port.MessageBox(output + " is one of the input files: nothing was written.", "Error", TMsgButtons::Ok);
+    return true;
+}
+
 bool AskWholeNumber(TUiPort& port, const std::string& title, const std::string& prompt,
                     const std::string& defaultText, int32_t* value) {
     const auto text = port.GetString(title, prompt, defaultText, true);
@@ -59,6 +81,7 @@ bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& 
     TOwnedBmpRecord record;
     if (!OpenFilesStep(state, port, command.options)) return false;
     const std::vector<std::string> files = port.OpenDialog().Files;
+    if (command.writeBack && RefuseRepeatedFile(port, files)) return false;
     if (command.beforeFiles && !command.beforeFiles()) return false;
     for (const std::string& path : files) {
         port.SetStatus(command.verb + path);

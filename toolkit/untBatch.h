@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "untBmpUtil.h"
 #include "untMainState.h"
@@ -19,6 +20,18 @@
 [[nodiscard]] bool SaveFileStep(TMainState& state, TUiPort& port, const std::string& defaultName);
 // "This will overwrite your input files - are these copies?": true only on Yes.
 [[nodiscard]] bool ConfirmOverwrite(TUiPort& port);
+
+// A command that writes over its frames would work a file named twice
+// twice over: such a list is refused whole, before any file is touched.
+// True after the message naming the file.
+[[nodiscard]] bool RefuseRepeatedFile(TUiPort& port, const std::vector<std::string>& files);
+// A reference (a dark, a flat) among the frames it corrects would be
+// corrected by itself. True after the message naming it.
+[[nodiscard]] bool RefuseReferenceAmong(TUiPort& port, const std::string& referenceName, const std::string& reference,
+                                        const std::vector<std::string>& files);
+// An output that is one of the inputs would replace it. True after the
+// message naming it; nothing is written then.
+[[nodiscard]] bool RefuseOutputAmong(TUiPort& port, const std::string& output, const std::vector<std::string>& inputs);
 
 // The prompt dialog asking for a whole number, digits only. Text that is
 // not one (an empty field, pasted letters) counts as 2. False when the
@@ -51,6 +64,6 @@ struct TPerFileCommand {
 // file stays as it was.
 bool ReportRefusal(TUiPort& port, uint32_t status);
 
-// Runs the per-file skeleton. Returns false when the open dialog was cancelled
-// or beforeFiles ended the command; either way the status line is left alone.
+// Runs the per-file skeleton. Returns false when the open dialog was cancelled,
+// a command that writes back was given a file twice, or beforeFiles ended the command; either way the status line is left alone.
 bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& command);

@@ -4,6 +4,7 @@
 // on; and copies of the shared sky frames held against independent readers
 // (numpy over PIL's pixels, astropy's FITS data and fitsverify).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -63,6 +64,8 @@ TEST(Cli, HelpAndRefusedCommandLinesChangeNoFile) {
     for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) vt::WriteFrame(dir.file(name), {10, 20, 100, 40});
     vt::WriteFrame(dir.file("wide.bmp"), {1, 2, 3, 4, 5});
     vt::WriteBytes(dir.file("junk.bmp"), Bytes(40, 'x'));
+    ASSERT_EQ(link(dir.file("a.bmp").c_str(), dir.file("same.bmp").c_str()), 0);  // a.bmp by another name
+    vt::WriteFrame(dir.file("1.bmp"), {1});
     const auto before = vt::Manifest(dir);
     // Command line, status (0 for help, 2 for a usage error, 1 for a
     // refusal), and part of the help's or a usage error's output, or all of a
@@ -112,6 +115,28 @@ TEST(Cli, HelpAndRefusedCommandLinesChangeNoFile) {
          "Error: junk.bmp is not a bitmap file\n"},
         {"dark-subtract --mode normal --yes --dark c.bmp a.bmp wide.bmp", 1,
          "Error: All files must be of the same size\n"},
+        // A file named twice, an output among the inputs, a reference among
+        // the frames it corrects: refused before anything is written.
+        {"strip-top-bottom a.bmp ./a.bmp", 1, "Error: a.bmp is named more than once: nothing was changed.\n"},
+        {"prescale --mode manual b.bmp same.bmp a.bmp", 1, "Error: same.bmp is named more than once: nothing was changed.\n"},
+        {"dark-subtract --mode normal --yes --dark c.bmp b.bmp a.bmp b.bmp", 1,
+         "Error: b.bmp is named more than once: nothing was changed.\n"},
+        {"flat-field --flat c.bmp a.bmp same.bmp", 1, "Error: a.bmp is named more than once: nothing was changed.\n"},
+        {"dark-subtract --mode compensate --yes --dark same.bmp b.bmp a.bmp", 1,
+         "Error: a.bmp is the dark frame and cannot be among the frames to correct: nothing was changed.\n"},
+        {"dark-subtract --mode new-map --dark c.bmp ./c.bmp", 1,
+         "Error: ./c.bmp is the dark frame and cannot be among the frames to correct: nothing was changed.\n"},
+        {"flat-field --flat c.bmp b.bmp c.bmp", 1,
+         "Error: c.bmp is the flat field and cannot be among the frames to correct: nothing was changed.\n"},
+        {"create-median a.bmp b.bmp c.bmp -o ./same.bmp", 1, "Error: ./same.bmp is one of the input files: nothing was written.\n"},
+        {"create-flat a.bmp b.bmp -o b", 1, "Error: b.bmp is one of the input files: nothing was written.\n"},
+        {"process a.bmp -o same.bmp", 1, "Error: same.bmp is one of the input files: nothing was written.\n"},
+        {"stack --star 1,0 a.bmp b.bmp -o b.bmp", 1, "Error: b.bmp is one of the input files: nothing was written.\n"},
+        {"create-median a.bmp b.bmp c.bmp -o ''", 2, "the output file name is empty"},
+        {"process a.bmp -o sub/", 2, "the output must name a file, not a folder: sub/"},
+        {"create-flat a.bmp b.bmp -o .", 2, "not a folder: ."},
+        {"rename --root sub/m a.bmp", 1, "Error: The root of the new names cannot hold a \"/\": sub/m\n"},
+        {"rename 1.bmp", 0, ""},  // already its name
     };
     for (const auto& [args, status, says] : cases) {
         const auto r = Cli(args, dir.path());
@@ -182,7 +207,7 @@ TEST(CliBatch, AFileThatFailsIsReportedByNameAndTheNextFileIsStillDone) {
 
 // The operations run in command-line order, each exactly as the window's
 // "Calculate" then "Ok"; with none the picture is written as loaded.
-TEST(CliProcess, OperationsInTheOrderGivenTheSaveRuleAndWritingOverTheInput) {
+TEST(CliProcess, OperationsInTheOrderGivenAndTheSaveRule) {
     vt::TempDir dir;
     Bytes picture(7 * 9);  // rows of 7 bytes: padded in the file
     for (size_t i = 0; i < picture.size(); ++i) picture[i] = uint8_t(i * 37 % 251);
@@ -196,10 +221,10 @@ TEST(CliProcess, OperationsInTheOrderGivenTheSaveRuleAndWritingOverTheInput) {
     for (const TPostOperation& op : std::vector<TPostOperation>{TUnsharpMaskParms{2, 60}, TDDPParms{1, 64, 1},
                                                                 THistogramParms{10, 250}, TDDPParms{2, 40, 3}})
         ApplyPostOperation(expected, op);
-    const auto r = Cli("process a.bmp --unsharp 2,60 --ddp 1,64,1 --histogram 10,250 --ddp 2,40,3 -o a.bmp", dir.path());
+    const auto r = Cli("process a.bmp --unsharp 2,60 --ddp 1,64,1 --histogram 10,250 --ddp 2,40,3 -o b.bmp", dir.path());
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(r.output, "");
-    EXPECT_EQ(FramePixels(dir.file("a.bmp")), vt::BitmapBytes(expected));
+    EXPECT_EQ(FramePixels(dir.file("b.bmp")), vt::BitmapBytes(expected));
 }
 
 TEST(CliRealFrames, MastersAreWhatNumpyWorksOut) {
