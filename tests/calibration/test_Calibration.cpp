@@ -347,6 +347,8 @@ TEST(DarkSubtract, EveryWayOutEndsIdleWithNothingWritten) {
         {{8}, 2, ""},  // a size that differs is in the command-line test
         {{8, 24}, 3, "All files must be of the same data type"},
         {{8, 4}, 3, "f1.bmp has 4 bits per pixel: only 8-bit palettised and 24-bit frames can be dark subtracted."},
+        // Return in the frames dialog, which offers the dark again.
+        {{8}, 4, "dark.bmp is the dark frame and cannot be among the frames to correct: nothing was changed."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.answered) + c.message);
@@ -359,11 +361,13 @@ TEST(DarkSubtract, EveryWayOutEndsIdleWithNothingWritten) {
         if (c.answered >= 2) r.port.AnswerOpen({dark});
         if (c.answered == 2) r.port.CancelOpen();
         if (c.answered == 3) r.port.AnswerOpen(lights);
+        if (c.answered == 4) r.port.AnswerOpen({lights[0], dark});
         r.state.DarkSubtractMode = dsNormal;
         DarkSubtract(r.state, r.port);
 
         Texts shown = {"Warning: This will overwrite your input files - are these copies?"};
-        if (!c.message.empty()) shown.push_back("Error: " + (c.message[0] == 'f' ? r.dir.path() + "/" : "") + c.message);
+        if (!c.message.empty())
+            shown.push_back("Error: " + (c.message[0] != 'A' ? r.dir.path() + "/" : "") + c.message);
         EXPECT_EQ(r.Messages(), shown);
         EXPECT_EQ(r.port.open().executed, std::min(c.answered, 2));
         EXPECT_EQ(r.port.LastStatus(), "Idle");
