@@ -38,8 +38,9 @@ bool RefuseReferenceAmong(TUiPort& port, const std::string& referenceName, const
                           const std::vector<std::string>& files) {
     const std::string same = SameFileAmong(reference, files);
     if (same.empty()) return false;
-    port.MessageBox(same + " is the " + referenceName + " and cannot be among the frames to correct: nothing was changed.",
-                    "Error", TMsgButtons::Ok);
+    port.MessageBox(
+        same + " is the " + referenceName + " and cannot be among the frames to correct: nothing was changed.", "Error",
+        TMsgButtons::Ok);
     return true;
 }
 

@@ -64,6 +64,7 @@ struct TPerFileCommand {
 // file stays as it was.
 bool ReportRefusal(TUiPort& port, uint32_t status);
 
-// Runs the per-file skeleton. Returns false when the open dialog was cancelled,
-// a command that writes back was given a file twice, or beforeFiles ended the command; either way the status line is left alone.
+// Runs the per-file skeleton. Returns false when the open dialog was
+// cancelled, a command that writes back was given a file twice, or
+// beforeFiles ended the command; either way the status line is left alone.
 bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& command);

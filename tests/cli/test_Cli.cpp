@@ -118,7 +118,8 @@ TEST(Cli, HelpAndRefusedCommandLinesChangeNoFile) {
         // A file named twice, an output among the inputs, a reference among
         // the frames it corrects: refused before anything is written.
         {"strip-top-bottom a.bmp ./a.bmp", 1, "Error: a.bmp is named more than once: nothing was changed.\n"},
-        {"prescale --mode manual b.bmp same.bmp a.bmp", 1, "Error: same.bmp is named more than once: nothing was changed.\n"},
+        {"prescale --mode manual b.bmp same.bmp a.bmp", 1,
+         "Error: same.bmp is named more than once: nothing was changed.\n"},
         {"dark-subtract --mode normal --yes --dark c.bmp b.bmp a.bmp b.bmp", 1,
          "Error: b.bmp is named more than once: nothing was changed.\n"},
         {"flat-field --flat c.bmp a.bmp same.bmp", 1, "Error: a.bmp is named more than once: nothing was changed.\n"},
@@ -128,7 +129,8 @@ TEST(Cli, HelpAndRefusedCommandLinesChangeNoFile) {
          "Error: ./c.bmp is the dark frame and cannot be among the frames to correct: nothing was changed.\n"},
         {"flat-field --flat c.bmp b.bmp c.bmp", 1,
          "Error: c.bmp is the flat field and cannot be among the frames to correct: nothing was changed.\n"},
-        {"create-median a.bmp b.bmp c.bmp -o ./same.bmp", 1, "Error: ./same.bmp is one of the input files: nothing was written.\n"},
+        {"create-median a.bmp b.bmp c.bmp -o ./same.bmp", 1,
+         "Error: ./same.bmp is one of the input files: nothing was written.\n"},
         {"create-flat a.bmp b.bmp -o b", 1, "Error: b.bmp is one of the input files: nothing was written.\n"},
         {"process a.bmp -o same.bmp", 1, "Error: same.bmp is one of the input files: nothing was written.\n"},
         {"stack --star 1,0 a.bmp b.bmp -o b.bmp", 1, "Error: b.bmp is one of the input files: nothing was written.\n"},
