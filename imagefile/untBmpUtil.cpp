@@ -18,6 +18,7 @@ namespace {
 
 constexpr uint32_t kFileHeaderBytes = sizeof(BITMAPFILEHEADER);
 constexpr uint32_t kInfoHeaderBytes = sizeof(BITMAPINFOHEADER);
+constexpr uint32_t kCoreHeaderBytes = 12;  // OS/2 version 1, with 3-byte palette entries
 constexpr uint32_t kPaletteBytes = 256 * sizeof(RGBQUAD);
 constexpr uint32_t kHeadersBytes = kFileHeaderBytes + kInfoHeaderBytes;       // 54
 constexpr uint32_t kPalettedOffset = kHeadersBytes + kPaletteBytes;           // 1078
@@ -77,6 +78,38 @@ uint32_t FailWrite(BmpRecord* record, uint32_t code) {
     return code;
 }
 
+// The info header as a 40-byte one, whatever its version: an OS/2 version 1
+// header (12 bytes, 16-bit sizes) is widened, fields a short OS/2 version 2
+// header leaves out count as zero, and what a longer one adds is skipped.
+bool ReadInfoHeader(int fd, uint32_t infoSize, uint64_t fileSize, BITMAPINFOHEADER& ih) {
+    ih = BITMAPINFOHEADER{};
+    if (infoSize == kCoreHeaderBytes) {
+        uint8_t core[kCoreHeaderBytes];
+        if (!ReadWhole(fd, core, sizeof core, kFileHeaderBytes)) return false;
+        ih.biSize = infoSize;
+        ih.biWidth = GetLE16(core + 4);
+        ih.biHeight = GetLE16(core + 6);
+        ih.biPlanes = GetLE16(core + 8);
+        ih.biBitCount = static_cast<int16_t>(GetLE16(core + 10));
+        return true;
+    }
+    if (kFileHeaderBytes + uint64_t{infoSize} > fileSize) return false;
+    return ReadWhole(fd, &ih, std::min(infoSize, kInfoHeaderBytes), kFileHeaderBytes);
+}
+
+// Entries the file holds go first; the rest stay black, as the toolkit shows
+// an index past the end of a palette.
+bool ReadPalette(int fd, uint64_t start, size_t entries, size_t entrySize, RGBQUAD* palette) {
+    uint8_t stored[256 * 4];
+    if (entries > 0 && !ReadWhole(fd, stored, entries * entrySize, start)) return false;
+    std::memset(palette, 0, kPaletteBytes);
+    for (size_t i = 0; i < entries; ++i) {
+        const uint8_t* e = stored + i * entrySize;
+        palette[i] = RGBQUAD{e[0], e[1], e[2], static_cast<uint8_t>(entrySize == 4 ? e[3] : 0)};
+    }
+    return true;
+}
+
 }  // namespace
 
 uint32_t ReadBmpFile(BmpRecord* record) {
@@ -90,9 +123,7 @@ uint32_t ReadBmpFile(BmpRecord* record) {
     record->palette = nullptr;
     record->pixels = nullptr;
 
-    // Opened for update on purpose: a frame the user may not write would be
-    // read, processed and then fail at the write, so it is refused up front.
-    const int fd = open(record->fileName.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    const int fd = open(record->fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return FailRead(record, -1, BMP_FILE_ERROR);
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return FailRead(record, fd, BMP_FILE_ERROR);
@@ -100,20 +131,33 @@ uint32_t ReadBmpFile(BmpRecord* record) {
 
     BITMAPFILEHEADER fh;
     BITMAPINFOHEADER ih;
-    if (fileSize < kHeadersBytes || !ReadWhole(fd, &fh, kFileHeaderBytes, 0) ||
-        !ReadWhole(fd, &ih, kInfoHeaderBytes, kFileHeaderBytes))
+    uint32_t infoSize = 0;
+    if (fileSize < kFileHeaderBytes + 4 || !ReadWhole(fd, &fh, kFileHeaderBytes, 0) ||
+        !ReadWhole(fd, &infoSize, 4, kFileHeaderBytes))
         return FailRead(record, fd, BMP_FILE_ERROR);
+    // Below 16 bytes, other than the 12 of the oldest version, not even the depth is there.
+    if (infoSize < 16 && infoSize != kCoreHeaderBytes) return FailRead(record, fd, BMP_IMPROPER_TYPE);
+    if (!ReadInfoHeader(fd, infoSize, fileSize, ih)) return FailRead(record, fd, BMP_FILE_ERROR);
 
     if (ih.biBitCount != 8 && ih.biBitCount != 24) return FailRead(record, fd, BMP_IMPROPER_TYPE);
     const int bpp = ih.biBitCount / 8;
-    // The palette always comes from offset 54, whatever the header says about
-    // its length: that is where every file this program writes keeps it.
-    if (bpp == 1 && fileSize < kPalettedOffset) return FailRead(record, fd, BMP_FILE_ERROR);
     if (ih.biCompression != 0) return FailRead(record, fd, BMP_IMPROPER_TYPE);
     if (ih.biWidth <= 0 || ih.biHeight == 0 || ih.biHeight == INT32_MIN)
         return FailRead(record, fd, BMP_IMPROPER_TYPE);
     // A pixel array starting inside the headers is no layout we can read.
-    if (fh.bfOffBits < kHeadersBytes) return FailRead(record, fd, BMP_IMPROPER_TYPE);
+    const uint64_t paletteStart = kFileHeaderBytes + uint64_t{infoSize};
+    if (fh.bfOffBits < paletteStart) return FailRead(record, fd, BMP_IMPROPER_TYPE);
+    const size_t entrySize = infoSize == kCoreHeaderBytes ? 3 : 4;
+    size_t entries = 0;
+    if (bpp == 1) {
+        // As the toolkit codec reads it: no stated count means 256, or as
+        // many as fit before the pixels; a stated count must fit there.
+        entries = ih.biClrUsed != 0 ? std::min<uint32_t>(ih.biClrUsed, 256) : 256;
+        if (paletteStart + entries * entrySize > fh.bfOffBits) {
+            if (ih.biClrUsed != 0) return FailRead(record, fd, BMP_FILE_ERROR);
+            entries = static_cast<size_t>((fh.bfOffBits - paletteStart) / entrySize);
+        }
+    }
 
     const bool topDown = ih.biHeight < 0;
     const int64_t height = topDown ? -int64_t{ih.biHeight} : int64_t{ih.biHeight};
@@ -133,7 +177,7 @@ uint32_t ReadBmpFile(BmpRecord* record) {
         return FailRead(record, fd, BMP_NO_MEMORY);
 
     if (bpp == 1) {
-        if (!ReadWhole(fd, record->palette, kPaletteBytes, kHeadersBytes))
+        if (!ReadPalette(fd, paletteStart, entries, entrySize, record->palette))
             return FailRead(record, fd, BMP_FILE_ERROR);
     } else {
         FillGreyRamp(record->palette);

@@ -74,12 +74,14 @@ struct BmpRecord {
     uint8_t* pixels = nullptr;
 };
 
-// Reads record->fileName. 8-bit (256-entry palette taken from offset 54, as
-// the file format's classic layout has it) and 24-bit uncompressed files only.
+// Reads record->fileName, opened for reading only. 8-bit and 24-bit
+// uncompressed files with any version of the info header; the palette is read
+// from after the info header, biClrUsed entries (0: 256, or as many as lie
+// before the pixels), 3-byte entries for the 12-byte OS/2 header; entries the
+// file lacks are black. The info header is handed on as a 40-byte one.
 // Every size the header claims is checked against the file before anything is
 // allocated; a file whose pixel rows end early is refused with BMP_FILE_ERROR
-// (a missing pad after the last row is tolerated). The file is opened for
-// update, so a file the user may not write is refused with BMP_FILE_ERROR.
+// (a missing pad after the last row is tolerated).
 // A padded pixel array over 2 GiB - 1 is refused with BMP_NO_MEMORY.
 // On failure the record holds no buffers (the pointers are null). Buffers the
 // record already held are not released: call FreeBmpBuffers before reusing it.
