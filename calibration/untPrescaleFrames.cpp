@@ -26,6 +26,7 @@ void RunStretchBatch(TMainState& state, TUiPort& port, void (*kernel)(BmpRecord*
     TPerFileCommand command;
     command.verb = "Stretching ";
     command.processMessages = false;
+    command.resolution = TResolutionFields::Kept;
     command.operation = [kernel](BmpRecord& record) {
         kernel(&record);
         return true;
@@ -94,7 +95,8 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
         } else {
             const double frameFactor = mode == psPerFile ? 255.0 / BrightestForFactor(*record) : factor;
             (void)ScaleBmpRecord(record.get(), frameFactor);  // a record just read has all its buffers
-            if (WriteBmpFile(record.get()) != BMP_NO_ERROR)
+            // Its headers are the frame's own: only the pixels were brightened.
+            if (WriteBmpFile(record.get(), TResolutionFields::Kept) != BMP_NO_ERROR)
                 port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
         }
         record.Release();

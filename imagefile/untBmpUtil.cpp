@@ -213,7 +213,7 @@ uint32_t ReadBmpFile(BmpRecord* record) {
     return BMP_NO_ERROR;
 }
 
-uint32_t WriteBmpFile(BmpRecord* record) {
+uint32_t WriteBmpFile(BmpRecord* record, TResolutionFields resolution) {
     if (!record) return BMP_BAD_POINTER;
     if (!record->fileHeader || !record->infoHeader || !record->pixels) return FailWrite(record, BMP_BAD_POINTER);
     if (record->fileName.empty()) return FailWrite(record, BMP_IMPROPER_TYPE);
@@ -233,8 +233,10 @@ uint32_t WriteBmpFile(BmpRecord* record) {
     ih.biSizeImage = static_cast<uint32_t>(l.stride * l.rows);
     // 96 per metre, not the 3780 that 96 dpi would be: frames written by this
     // program have always carried 96, and outputs stay byte-comparable.
-    ih.biXPelsPerMeter = 96;
-    ih.biYPelsPerMeter = 96;
+    if (resolution == TResolutionFields::Set96) {
+        ih.biXPelsPerMeter = 96;
+        ih.biYPelsPerMeter = 96;
+    }
     fh.bfOffBits = offset;
     fh.bfSize = ih.biSizeImage + offset;
     // The file holds 256 entries at most; a count read from a damaged header

@@ -87,15 +87,20 @@ struct BmpRecord {
 // record already held are not released: call FreeBmpBuffers before reusing it.
 [[nodiscard]] uint32_t ReadBmpFile(BmpRecord* record);
 
+// What a write does with the record's resolution fields: the 96 pixels per
+// metre this program's frames have always carried, or the values as they are.
+enum class TResolutionFields { Set96, Kept };
+
 // Writes the record to record->fileName: 24-bit records with pixel offset 54
 // and no palette, all others as 8-bit with the 256-entry palette at 54 and
 // pixels at 1078. The file is replaced only by a complete new file: a failed
 // write leaves any existing file untouched and gives BMP_FILE_ERROR.
-// Updates bfSize, bfOffBits, biSize, biSizeImage and the resolution fields.
+// Updates bfSize, bfOffBits, biSize, biSizeImage and (with Set96) the
+// resolution fields.
 // A record without headers or pixels, or an 8-bit one without its palette,
 // gives BMP_BAD_POINTER; an empty fileName or a non-positive size
 // BMP_IMPROPER_TYPE. No file is touched in those cases.
-[[nodiscard]] uint32_t WriteBmpFile(BmpRecord* record);
+[[nodiscard]] uint32_t WriteBmpFile(BmpRecord* record, TResolutionFields resolution = TResolutionFields::Set96);
 
 // Allocates a new record for a width x height picture of 1 or 3 bytes per
 // pixel, with a grey-ramp palette and undefined pixels. On failure record is

@@ -93,7 +93,7 @@ bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& 
             continue;
         }
         const bool done = !command.operation || command.operation(*record);
-        if (done && command.writeBack && WriteBmpFile(record.get()) != BMP_NO_ERROR)
+        if (done && command.writeBack && WriteBmpFile(record.get(), command.resolution) != BMP_NO_ERROR)
             port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
         record.Release();
         if (command.processAfterFile) port.ProcessMessages();

@@ -50,6 +50,7 @@ struct TPerFileCommand {
     // instead of with the status line.
     bool processAfterFile = false;
     bool writeBack = true;         // a command that only reads (measurements) writes nothing
+    TResolutionFields resolution = TResolutionFields::Set96;
     // Runs once the files are chosen, before the first is read: the place for
     // a command's own questions. False ends the command there, with no file
     // touched and the status line left alone.
