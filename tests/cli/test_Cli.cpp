@@ -4,6 +4,7 @@
 // on; and copies of the shared sky frames held against independent readers
 // (numpy over PIL's pixels, astropy's FITS data and fitsverify).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -323,6 +324,60 @@ TEST(CliRealFrames, ToFitsGivesAstropysDataAndPassesFitsverify) {
     EXPECT_TRUE(data(vt::ReadBytes(dir.file("m51_001.fts"))) == theirs);
     if (vt::RunCommand("command -v fitsverify") != 0) GTEST_SKIP() << "fitsverify is not installed";
     EXPECT_EQ(vt::RunCommand("fitsverify -q " + vt::ShellQuote(dir.file("m51_001.fts"))), 0);
+}
+
+// Frames other programs wrote: every header version keeps its colours
+// (those of the suite's reference decode) through a rewrite, and reads alike.
+TEST(CliOtherFrames, EveryHeaderVersionKeepsItsColours) {
+    VT_REQUIRE_TESTDATA();
+    vt::TempDir dir;
+    const std::string suite = vt::TestDataDir() + "/bmpsuite/";
+    const Bytes ppm = vt::ReadBytes(suite + "ref/g/pal8.ppm"), colours(ppm.end() - 127 * 64 * 3, ppm.end());
+    Bytes greys;
+    for (const std::string name : {"pal8", "pal8-0", "pal8v4", "pal8v5", "pal8os2", "pal8topdown"}) {
+        vt::WriteBytes(dir.file("f.bmp"), vt::ReadBytes(suite + "g/" + name + ".bmp"));
+        vt::WriteBytes(dir.file("g.bmp"), vt::ReadBytes(suite + "g/" + name + ".bmp"));
+        ASSERT_EQ(Cli("resize --factor 1 f.bmp", dir.path()).status, 0) << name;
+        ASSERT_EQ(Cli("to-grayscale g.bmp", dir.path()).status, 0) << name;
+        const Bytes out = vt::ReadBytes(dir.file("f.bmp"));
+        Bytes rgb;
+        for (const uint8_t i : FramePixels(dir.file("f.bmp")))
+            rgb.insert(rgb.end(), {out[56 + 4 * i], out[55 + 4 * i], out[54 + 4 * i]});
+        EXPECT_TRUE(rgb == colours) << name;
+        if (greys.empty()) greys = FramePixels(dir.file("g.bmp"));
+        EXPECT_TRUE(FramePixels(dir.file("g.bmp")) == greys) << name;
+    }
+}
+
+// A frame its user may not write is still read wherever a command only reads
+// it, and never replaced; prescale keeps the frame's own resolution fields.
+TEST(CliOtherFrames, ReadOnlyFramesAreReadAndPrescaleKeepsTheHeaders) {
+    vt::TempDir dir;
+    vt::WriteFrame(dir.file("ref.bmp"), {10, 20, 30, 40});
+    vt::WriteFrame(dir.file("l.bmp"), {50, 60, 70, 80});
+    const Bytes ref = vt::ReadBytes(dir.file("ref.bmp"));
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777) | chmod(dir.file("l.bmp").c_str(), 0666), 0);
+    ASSERT_EQ(chmod(dir.file("ref.bmp").c_str(), 0444), 0);
+    // Root may write any file: as root the commands run as nobody.
+    if (geteuid() == 0 && vt::RunCommand("setpriv --reuid=65534 --regid=65534 --clear-groups true") != 0)
+        GTEST_SKIP() << "running as root, and setpriv cannot switch to an ordinary user";
+    const std::string as = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const std::pair<const char*, int> cases[] = {
+        {"find-high-low ref.bmp", 0}, {"to-fits ref.bmp", 0}, {"flat-field --flat ref.bmp l.bmp", 0},
+        {"dark-subtract --mode new-normal --dark ref.bmp l.bmp", 0},
+        {"dark-subtract --mode new-map --dark ref.bmp l.bmp", 0}, {"to-grayscale ref.bmp", 1}};
+    for (const auto& [args, status] : cases)
+        EXPECT_EQ(vt::RunCommand("cd " + vt::ShellQuote(dir.path()) + " && " + as + VELMORA_CLI_PATH " " + args), status)
+            << args;
+    EXPECT_TRUE(vt::ReadBytes(dir.file("ref.bmp")) == ref);
+
+    for (const char* mode : {"manual", "wide"}) {
+        vt::BmpLayout s{.width = 4, .pixels = {10, 20, 30, 40}, .xPels = 3780, .yPels = 3780};
+        vt::WriteBytes(dir.file("p.bmp"), vt::BuildBmp(s));
+        ASSERT_EQ(Cli(std::string("prescale --mode ") + mode + " p.bmp", dir.path()).status, 0);
+        s.pixels = FramePixels(dir.file("p.bmp"));  // the pixels changed, not a header byte
+        EXPECT_TRUE(vt::ReadBytes(dir.file("p.bmp")) == vt::BuildBmp(s)) << mode;
+    }
 }
 
 // The frame generator feeds the demonstration, the tests and the benchmarks:
