@@ -364,15 +364,19 @@ bool LoadRichText(const QByteArray& rtf, QTextDocument* doc) {
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     doc->clear();
+    // One edit: the document is laid out once at the end, not again after
+    // every run of text, which costs the square of a paragraph's runs.
+    QTextCursor edit(doc);
+    edit.beginEditBlock();
     Reader(rtf, doc).Run();
     // Writers end the last paragraph with \par; that leaves an empty block
     // behind it which would show as a blank line at the end.
     const QTextBlock last = doc->lastBlock();
     if (doc->blockCount() > 1 && last.length() <= 1) {
-        QTextCursor c(doc);
-        c.movePosition(QTextCursor::End);
-        c.deletePreviousChar();
+        edit.movePosition(QTextCursor::End);
+        edit.deletePreviousChar();
     }
+    edit.endEditBlock();
     doc->setUndoRedoEnabled(undo);
     return true;
 }
