@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QCryptographicHash>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -480,10 +481,31 @@ TEST(GenHelp, TopicsReplaceTextAndCaptionInTheSameWindowAndAMissingFileAddsALine
     EXPECT_EQ(help.RichEdit1->document()->lastBlock().charFormat().fontWeight(), QFont::Normal);
 }
 
+// Every block's format and every run's text and format, as a short digest.
+QByteArray DocumentDigest(const QTextDocument& doc) {
+    QString all;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QTextBlockFormat f = b.blockFormat();
+        all += QString("\n%1 %2 %3 %4 %5 %6").arg(int(f.alignment())).arg(f.leftMargin()).arg(f.rightMargin())
+                   .arg(f.textIndent()).arg(f.topMargin()).arg(f.bottomMargin());
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat c = it.fragment().charFormat();
+            all += QString("|%1 %2 %3 %4 %5 ").arg(c.fontWeight()).arg(c.fontItalic()).arg(c.fontUnderline())
+                       .arg(c.fontPointSize()).arg(c.fontFixedPitch()) + it.fragment().text();
+        }
+    }
+    return QCryptographicHash::hash(all.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+}
+
 TEST(RichText, ShippedFilesReadCleanlyAndWhatIsNotRichTextLeavesTheDocument) {
-    for (const char* name : {"VelmoraQCAboutv3.rtf", "VM3ALIGN.RTF", "VM3NOHELP.rtf"}) {
+    // The digests of the documents as the reader has always built them.
+    const std::pair<const char*, const char*> files[] = {{"VelmoraQCAboutv3.rtf", "4a89b1c598bbe5ed"},
+                                                         {"VM3ALIGN.RTF", "f404f282289b743c"},
+                                                         {"VM3NOHELP.rtf", "075d7721a1494394"}};
+    for (const auto& [name, digest] : files) {
         QTextDocument doc;
         ASSERT_TRUE(LoadRichTextFile(kDataDir + name, &doc)) << name;
+        EXPECT_EQ(DocumentDigest(doc), QByteArray(digest)) << name;
         const QString text = doc.toPlainText();
         // Markup that leaked into the text means a typing error in the file.
         EXPECT_FALSE(text.contains('\\') || text.contains('{') || text.contains('}')) << name;
