@@ -372,7 +372,7 @@ TEST(CliOtherFrames, ReadOnlyFramesAreReadAndPrescaleKeepsTheHeaders) {
     EXPECT_TRUE(vt::ReadBytes(dir.file("ref.bmp")) == ref);
 
     for (const char* mode : {"manual", "wide"}) {
-        vt::BmpLayout s{.width = 4, .pixels = {10, 20, 30, 40}, .xPels = 3780, .yPels = 3780};
+        vt::BmpLayout s{.width = 4, .pixels = {10, 20, 30, 40}, .paletteBGRA = {}, .xPels = 3780, .yPels = 3780};
         vt::WriteBytes(dir.file("p.bmp"), vt::BuildBmp(s));
         ASSERT_EQ(Cli(std::string("prescale --mode ") + mode + " p.bmp", dir.path()).status, 0);
         s.pixels = FramePixels(dir.file("p.bmp"));  // the pixels changed, not a header byte
