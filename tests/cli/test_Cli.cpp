@@ -327,25 +327,20 @@ TEST(CliRealFrames, ToFitsGivesAstropysDataAndPassesFitsverify) {
 }
 
 // Frames other programs wrote: every header version keeps its colours
-// (those of the suite's reference decode) through a rewrite, and reads alike.
+// (those of the suite's reference decode) through a rewrite.
 TEST(CliOtherFrames, EveryHeaderVersionKeepsItsColours) {
     VT_REQUIRE_TESTDATA();
     vt::TempDir dir;
     const std::string suite = vt::TestDataDir() + "/bmpsuite/";
     const Bytes ppm = vt::ReadBytes(suite + "ref/g/pal8.ppm"), colours(ppm.end() - 127 * 64 * 3, ppm.end());
-    Bytes greys;
     for (const std::string name : {"pal8", "pal8-0", "pal8v4", "pal8v5", "pal8os2", "pal8topdown"}) {
         vt::WriteBytes(dir.file("f.bmp"), vt::ReadBytes(suite + "g/" + name + ".bmp"));
-        vt::WriteBytes(dir.file("g.bmp"), vt::ReadBytes(suite + "g/" + name + ".bmp"));
         ASSERT_EQ(Cli("resize --factor 1 f.bmp", dir.path()).status, 0) << name;
-        ASSERT_EQ(Cli("to-grayscale g.bmp", dir.path()).status, 0) << name;
         const Bytes out = vt::ReadBytes(dir.file("f.bmp"));
         Bytes rgb;
         for (const uint8_t i : FramePixels(dir.file("f.bmp")))
             rgb.insert(rgb.end(), {out[56 + 4 * i], out[55 + 4 * i], out[54 + 4 * i]});
         EXPECT_TRUE(rgb == colours) << name;
-        if (greys.empty()) greys = FramePixels(dir.file("g.bmp"));
-        EXPECT_TRUE(FramePixels(dir.file("g.bmp")) == greys) << name;
     }
 }
 
