@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -42,9 +43,13 @@ void FreeBuffer(T*& p) {
 }
 
 // Every byte asked for, or false: this reader refuses what it cannot read whole.
+// A file that ends early leaves errno 0: nothing refused the read.
 bool ReadWhole(int fd, void* buffer, size_t size, uint64_t offset) {
     size_t got = 0;
-    return ReadAt(fd, buffer, size, offset, &got) && got == size;
+    if (!ReadAt(fd, buffer, size, offset, &got)) return false;
+    if (got == size) return true;
+    errno = 0;
+    return false;
 }
 
 // Geometry of a frame as stored in a file.
@@ -66,15 +71,17 @@ TLayout LayoutOf(int64_t width, int64_t rows, int bytesPerPixel) {
 // two of them fit 64 bits; only sums with file offsets need care.
 bool FitsLimit(const TLayout& l) { return l.stride * l.rows <= kMaxRecordArrayBytes; }
 
-uint32_t FailRead(BmpRecord* record, int fd, uint32_t code) {
+uint32_t FailRead(BmpRecord* record, int fd, uint32_t code, int systemError = 0) {
     if (fd >= 0) close(fd);
     FreeBmpBuffers(*record);
     record->status = code;
+    record->systemError = systemError;
     return code;
 }
 
-uint32_t FailWrite(BmpRecord* record, uint32_t code) {
+uint32_t FailWrite(BmpRecord* record, uint32_t code, int systemError = 0) {
     record->status = code;
+    record->systemError = systemError;
     return code;
 }
 
@@ -115,6 +122,7 @@ bool ReadPalette(int fd, uint64_t start, size_t entries, size_t entrySize, RGBQU
 uint32_t ReadBmpFile(BmpRecord* record) {
     if (!record) return BMP_BAD_POINTER;
     record->status = BMP_NO_ERROR;
+    record->systemError = 0;
     // Buffers a caller left in the record are the caller's to release (the
     // per-file loop frees them before each read); from here on the record
     // holds only what this read produces, so a failure cannot free them.
@@ -124,17 +132,18 @@ uint32_t ReadBmpFile(BmpRecord* record) {
     record->pixels = nullptr;
 
     const int fd = open(record->fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return FailRead(record, -1, BMP_FILE_ERROR);
+    if (fd < 0) return FailRead(record, -1, BMP_FILE_ERROR, errno);
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return FailRead(record, fd, BMP_FILE_ERROR);
+    if (fstat(fd, &st) != 0) return FailRead(record, fd, BMP_FILE_ERROR, errno);
+    if (!S_ISREG(st.st_mode)) return FailRead(record, fd, BMP_FILE_ERROR, S_ISDIR(st.st_mode) ? EISDIR : 0);
     const auto fileSize = static_cast<uint64_t>(st.st_size);
 
     BITMAPFILEHEADER fh;
     BITMAPINFOHEADER ih;
     uint32_t infoSize = 0;
-    if (fileSize < kFileHeaderBytes + 4 || !ReadWhole(fd, &fh, kFileHeaderBytes, 0) ||
-        !ReadWhole(fd, &infoSize, 4, kFileHeaderBytes))
-        return FailRead(record, fd, BMP_FILE_ERROR);
+    if (fileSize < kFileHeaderBytes + 4) return FailRead(record, fd, BMP_FILE_ERROR);
+    if (!ReadWhole(fd, &fh, kFileHeaderBytes, 0) || !ReadWhole(fd, &infoSize, 4, kFileHeaderBytes))
+        return FailRead(record, fd, BMP_FILE_ERROR, errno);
     // Below 16 bytes, other than the 12 of the oldest version, not even the depth is there.
     if (infoSize < 16 && infoSize != kCoreHeaderBytes) return FailRead(record, fd, BMP_IMPROPER_TYPE);
     if (!ReadInfoHeader(fd, infoSize, fileSize, ih)) return FailRead(record, fd, BMP_FILE_ERROR);
@@ -196,7 +205,7 @@ uint32_t ReadBmpFile(BmpRecord* record) {
         const uint64_t count = std::min(blockRows, l.rows - first);
         const uint64_t bytes = (count - 1) * l.stride + l.rowBytes;
         if (!ReadWhole(fd, block.data(), static_cast<size_t>(bytes), fh.bfOffBits + first * l.stride))
-            return FailRead(record, fd, BMP_FILE_ERROR);
+            return FailRead(record, fd, BMP_FILE_ERROR, errno);
         for (uint64_t k = 0; k < count; ++k) {
             const uint64_t stored = first + k;
             const uint64_t row = topDown ? stored : l.rows - 1 - stored;
@@ -215,6 +224,7 @@ uint32_t ReadBmpFile(BmpRecord* record) {
 
 uint32_t WriteBmpFile(BmpRecord* record, TResolutionFields resolution) {
     if (!record) return BMP_BAD_POINTER;
+    record->systemError = 0;
     if (!record->fileHeader || !record->infoHeader || !record->pixels) return FailWrite(record, BMP_BAD_POINTER);
     if (record->fileName.empty()) return FailWrite(record, BMP_IMPROPER_TYPE);
     BITMAPFILEHEADER& fh = *record->fileHeader;
@@ -265,7 +275,7 @@ uint32_t WriteBmpFile(BmpRecord* record, TResolutionFields resolution) {
         }
         ok = writer.Write(block.data(), static_cast<size_t>(count * l.stride));
     }
-    if (!ok || !writer.Commit()) return FailWrite(record, BMP_FILE_ERROR);
+    if (!ok || !writer.Commit()) return FailWrite(record, BMP_FILE_ERROR, writer.ErrorNumber());
     return BMP_NO_ERROR;
 }
 

@@ -65,6 +65,9 @@ static_assert(sizeof(RGBQUAD) == 4);
 
 struct BmpRecord {
     uint32_t status = BMP_NO_ERROR;
+    // Why the last read or write failed, as an errno value, when a system
+    // call refused it (no permission, disk full, file too large); 0 otherwise.
+    int systemError = 0;
     // Any length: a fixed 260-character field would silently cut long paths
     // and send the write to a different file.
     std::string fileName;

@@ -92,6 +92,7 @@ uint32_t WriteFits(FitsRecord* fits) {
     const bool written = writer.Open(fits->fileName) && writer.Write(fits->headerBlock, kFitsBlockBytes) &&
                          writer.Write(fits->data, static_cast<size_t>(dataBytes)) &&
                          writer.Write(kZeros, static_cast<size_t>(padding)) && writer.Commit();
+    fits->systemError = writer.ErrorNumber();
     return written ? BMP_NO_ERROR : BMP_FILE_ERROR;
 }
 

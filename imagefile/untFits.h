@@ -21,6 +21,7 @@ struct FitsRecord {
     int32_t bitsPerSample = 0;
     uint32_t sampleCount = 0;
     char headerBlock[kFitsBlockBytes] = {};  // 36 cards of 80 characters, no line ends
+    int systemError = 0;  // why the last WriteFits failed, as an errno value; 0 when no system call did
 };
 
 // The FITS name of a frame: its file name (never a folder of its path) cut at

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -54,12 +56,43 @@ std::string RandomSuffix() {
     return s;
 }
 
+// The temporary files that exist now, for an abrupt end to remove. A name
+// joins and leaves the list under the same lock as the file's creation,
+// rename or removal, so no temporary file ever exists unlisted.
+struct TTempFiles {
+    std::mutex mutex;
+    std::vector<std::string> paths;
+
+    void Forget(const std::string& path) {
+        for (auto& p : paths)
+            if (p == path) {
+                p.swap(paths.back());
+                paths.pop_back();
+                return;
+            }
+    }
+};
+
+// Never destroyed: a writer on another thread may still be busy while the
+// program ends.
+TTempFiles& TempFiles() {
+    static auto* files = new TTempFiles;
+    return *files;
+}
+
 }  // namespace
+
+void RemoveTempFilesForExit() {
+    TTempFiles& files = TempFiles();
+    files.mutex.lock();  // held for good: no writer may start another file now
+    for (const auto& p : files.paths) unlink(p.c_str());
+}
 
 TSafeFileWriter::~TSafeFileWriter() { Abandon(); }
 
 bool TSafeFileWriter::Fail(const std::string& what) {
     const int err = errno;
+    errno_ = err;
     error_ = what;
     if (err != 0) error_ += std::string(": ") + std::strerror(err);
     Abandon();
@@ -69,6 +102,7 @@ bool TSafeFileWriter::Fail(const std::string& what) {
 bool TSafeFileWriter::Open(const std::string& target) {
     Abandon();
     error_.clear();
+    errno_ = 0;
     errno = 0;
     if (target.empty()) return Fail("no file name given");
     target_ = ResolveLinks(target);
@@ -95,8 +129,14 @@ bool TSafeFileWriter::Open(const std::string& target) {
     const std::string prefix = FolderOf(target_) + "/." + BaseOf(target_) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = prefix + RandomSuffix() + ".tmp";
+        TTempFiles& files = TempFiles();
+        std::unique_lock<std::mutex> lock(files.mutex);
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                             keepMode_ ? 0600 : 0666);
+        const int err = errno;
+        if (fd >= 0) files.paths.push_back(name);
+        lock.unlock();
+        errno = err;
         if (fd >= 0) {
             fd_ = fd;
             temp_ = std::move(name);
@@ -150,7 +190,17 @@ bool TSafeFileWriter::Commit() {
     const int fd = fd_;
     fd_ = -1;
     if (close(fd) != 0) return Fail("cannot close " + target_);
-    if (rename(temp_.c_str(), target_.c_str()) != 0) return Fail("cannot replace " + target_);
+    {
+        TTempFiles& files = TempFiles();
+        std::unique_lock<std::mutex> lock(files.mutex);
+        if (rename(temp_.c_str(), target_.c_str()) != 0) {
+            const int err = errno;
+            lock.unlock();
+            errno = err;
+            return Fail("cannot replace " + target_);
+        }
+        files.Forget(temp_);
+    }
     temp_.clear();
     // Make the rename itself durable; a folder that refuses is no error.
     const int dir = open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -168,7 +218,10 @@ void TSafeFileWriter::Abandon() {
         fd_ = -1;
     }
     if (!temp_.empty()) {
+        TTempFiles& files = TempFiles();
+        std::lock_guard<std::mutex> lock(files.mutex);
         unlink(temp_.c_str());
+        files.Forget(temp_);
         temp_.clear();
     }
     errno = saved;

@@ -25,6 +25,8 @@ public:
     void Abandon();
 
     const std::string& Error() const { return error_; }
+    // The system's error number behind Error(); 0 when no system call failed.
+    int ErrorNumber() const { return errno_; }
 
 private:
     bool Fail(const std::string& what);
@@ -33,9 +35,16 @@ private:
     std::string target_;
     std::string temp_;
     std::string error_;
+    int errno_ = 0;
     unsigned mode_ = 0666;
     bool keepMode_ = false;
 };
+
+// For a program about to end at once (a second interrupt): removes every
+// temporary file a writer in this process still holds, and keeps any writer
+// from creating or renaming one from then on. Never returns control to
+// writers, so call _exit right after it.
+void RemoveTempFilesForExit();
 
 // Writes size bytes to path through TSafeFileWriter; false and *error set on failure.
 [[nodiscard]] bool ReplaceFileContents(const std::string& path, const void* data, size_t size,

@@ -81,3 +81,22 @@ TEST(SafeFile, SymbolicLinksAreFollowedAndKept) {
 }
 
 }  // namespace
+
+// A program that must end at once (a second interrupt) takes the files it
+// was still writing with it.
+TEST(SafeFile, AnAbruptEndLeavesNoTemporaryFile) {
+    vt::TempDir dir;
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        TSafeFileWriter writer;
+        const bool writing = writer.Open(dir.file("frame.bmp")) && writer.Write("half", 4);
+        RemoveTempFilesForExit();
+        _exit(writing ? 0 : 1);
+    }
+    int status = -1;
+    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{});
+}
