@@ -1,5 +1,7 @@
 #include "untStartup.h"
 
+#include <signal.h>
+
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
@@ -54,6 +56,9 @@ TVelmoraWindows::~TVelmoraWindows() {
 }
 
 int VelmoraMain(int argc, char** argv) {
+    // Over the file-size limit a write must fail, so that the safe writer
+    // reports it and removes its temporary file, rather than end the program.
+    signal(SIGXFSZ, SIG_IGN);
     try {
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Velmora"));

@@ -62,11 +62,13 @@ void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorr
         port.SetStatus("Idle");
         return;
     }
+    port.BeginBatch(files);
     for (const std::string& path : files) {
+        if (BatchStopRequested()) break;
         port.SetStatus(c.statusPrefix + path);
         port.BeginFile(path);
         if (light.Read(path) != BMP_NO_ERROR) {
-            port.MessageBox(BmpErrorText(light->status), "Error", TMsgButtons::Ok);
+            ReportFileError(port, light->status, light->systemError);
             continue;
         }
         // The map and the work record are sized for the reference: any other
@@ -81,8 +83,13 @@ void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorr
         if (status == BMP_NO_MEMORY) return refuse(kNoMemory);
         // The write replaces the file only when it is complete, so a failure
         // leaves the uncorrected frame in place; the user must hear of it.
-        if (status == BMP_NO_ERROR) status = WriteBmpFile(work.get());
-        if (status != BMP_NO_ERROR) port.MessageBox(BmpErrorText(status), "Error", TMsgButtons::Ok);
+        int reason = 0;
+        if (status == BMP_NO_ERROR) {
+            status = WriteBmpFile(work.get());
+            reason = work->systemError;
+            if (status == BMP_NO_ERROR) port.FileWritten(path);
+        }
+        if (status != BMP_NO_ERROR) ReportFileError(port, status, reason);
         light.Release();
     }
     port.SetStatus("Idle");

@@ -82,6 +82,7 @@ void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads) {
     if (paths.empty() || RefuseRepeatedFile(port, paths) ||
         RefuseReferenceAmong(port, "dark frame", state.DarkFileName, paths))
         return finish();
+    port.BeginBatch(paths);
 
     auto& frames = state.FrameList;
     frames.reserve(paths.size());
@@ -103,6 +104,7 @@ void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads) {
         else if (!Subtractable(frame))
             problem = UnsupportedFormatText(paths[i], frame);
         if (!problem.empty()) {
+            port.BeginFile(paths[i]);  // the command line names the frame; the window's text stays
             port.MessageBox(problem, "Error", TMsgButtons::Ok);
             return finish();
         }
@@ -122,6 +124,7 @@ void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads) {
 
     const bool rgb24 = darkType == TFrameDataType::Rgb24;
     for (size_t i = 0; i < frames.size(); ++i) {
+        if (BatchStopRequested()) break;
         TBitmap& frame = *frames[i];
         port.SetStatus("Subtracting " + paths[i]);
         double factor = 1.0;
@@ -145,6 +148,7 @@ void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads) {
                 SubtractRow8(dark.ScanLine(y), frame.ScanLine(y), levelCount - 1, factor, frame.Width(), hot);
         }
         frame.SaveToFile(paths[i]);
+        port.FileWritten(paths[i]);
     }
     finish();
 }

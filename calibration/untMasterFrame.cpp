@@ -68,13 +68,15 @@ void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, c
     LoadBitmapsInOrder(std::vector<std::string>(files.begin() + 1, files.end()), frames, threads,
                        [&] { port.ProcessMessages(); });
 
-    bool ready = true;
+    // A stop asked for while the frames load ends the command before it writes anything.
+    bool ready = !BatchStopRequested();
     port.SetStatus("Validating input files...");
     port.ProcessMessages();
     const int width = frames[1]->Width();
     const int height = frames[1]->Height();
-    for (size_t i = 2; i <= n; ++i) {
+    for (size_t i = 2; ready && i <= n; ++i) {
         if (frames[i]->Width() != width || frames[i]->Height() != height) {
+            port.BeginFile(files[i - 1]);  // the command line names the frame; the window's text stays
             port.MessageBox("All files must be the same size", "Error", TMsgButtons::Ok);
             ready = false;
             break;

@@ -71,10 +71,12 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
     if (!OpenFilesStep(state, port, ofAllowMultiSelect | ofFileMustExist)) return;
     const std::vector<std::string> files = port.OpenDialog().Files;
     if (RefuseRepeatedFile(port, files)) return;
+    port.BeginBatch(files);
 
     if (mode == psGlobal) {
         uint32_t largest = 0;
         for (const std::string& path : files) {
+            if (BatchStopRequested()) break;
             port.SetStatus("Reading " + path);
             // A frame that cannot be read now is reported by the pass that
             // changes the files.
@@ -88,16 +90,19 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
     }
 
     for (const std::string& path : files) {
+        if (BatchStopRequested()) break;
         port.SetStatus("Prescaling " + path);
         port.BeginFile(path);
         if (record.Read(path) != BMP_NO_ERROR) {
-            port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
+            ReportFileError(port, record->status, record->systemError);
         } else {
             const double frameFactor = mode == psPerFile ? 255.0 / BrightestForFactor(*record) : factor;
             (void)ScaleBmpRecord(record.get(), frameFactor);  // a record just read has all its buffers
             // Its headers are the frame's own: only the pixels were brightened.
-            if (WriteBmpFile(record.get(), TResolutionFields::Kept) != BMP_NO_ERROR)
-                port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
+            if (WriteBmpFile(record.get(), TResolutionFields::Kept) == BMP_NO_ERROR)
+                port.FileWritten(path);
+            else
+                ReportFileError(port, record->status, record->systemError);
         }
         record.Release();
         port.ProcessMessages();

@@ -1,3 +1,6 @@
 #include "untCliCommands.h"
 
-int main(int argc, char** argv) { return VelmoraCliMain(argc, argv); }
+int main(int argc, char** argv) {
+    WatchSignals();
+    return VelmoraCliMain(argc, argv);
+}

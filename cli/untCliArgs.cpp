@@ -132,6 +132,6 @@ bool ReferenceReadable(TCliPort& port, const std::string& path) {
     TOwnedBmpRecord probe;
     const uint32_t status = probe.Read(path);
     if (status == BMP_NO_ERROR) return true;
-    port.MessageBox(TrimRight(BmpErrorText(status)) + ": " + path, "Error", TMsgButtons::Ok);
+    port.ShowFileError(TrimRight(BmpErrorText(status)) + ": " + path, probe->systemError);
     return false;
 }

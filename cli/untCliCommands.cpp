@@ -1,8 +1,14 @@
 #include "untCliCommands.h"
 
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <thread>
 
 #include "untCliConvert.h"
 #include "untCliDarkSubtract.h"
@@ -17,9 +23,14 @@
 #include "untCliRepair.h"
 #include "untCliStack.h"
 #include "untCliResizeFrames.h"
+#include "untBatch.h"
 #include "untFileNames.h"
+#include "untSafeFile.h"
 
 namespace {
+
+// The interrupt that asked the batch to stop; 0 before any.
+std::atomic<int> stopSignal{0};
 
 void PrintProgramHelp(FILE* out) {
     std::fputs(
@@ -103,5 +114,35 @@ int VelmoraCliMain(int argc, char** argv) {
     } catch (const std::exception& e) {
         port.ShowException(e.what());
     }
+    const int stop = stopSignal.load();
+    port.SummariseBatch(stop != 0);
+    if (stop != 0) return 128 + stop;
     return port.Failed() ? 1 : 0;
+}
+
+// The interrupts go to a thread of their own, which may then do what a
+// signal handler may not: take the lock of the temporary files.
+void WatchSignals() {
+    signal(SIGXFSZ, SIG_IGN);
+    sigset_t interrupts;
+    sigemptyset(&interrupts);
+    for (const int sig : {SIGINT, SIGTERM}) {
+        // A shell starts background jobs with interrupts ignored: they stay so.
+        struct sigaction was {};
+        if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler != SIG_IGN) sigaddset(&interrupts, sig);
+    }
+    // Blocked here, before any thread starts, so no other thread ever takes one.
+    pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
+    std::thread([interrupts] {
+        for (;;) {
+            int sig = 0;
+            if (sigwait(&interrupts, &sig) != 0) continue;
+            if (stopSignal.exchange(sig) == 0) {
+                RequestBatchStop();
+                continue;
+            }
+            RemoveTempFilesForExit();
+            _exit(128 + sig);
+        }
+    }).detach();
 }

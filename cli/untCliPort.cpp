@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+
 bool TCliDialog::Execute() {
     if (!queued.empty()) {
         Files = std::move(queued.front());
@@ -46,12 +49,7 @@ TMsgResult TCliPort::MessageBox(const std::string& text, const std::string& titl
     ClearProgress();
     // A question the user already answered with --yes is not worth a line.
     if (buttons != TMsgButtons::Ok && assumeYes_) return buttons == TMsgButtons::YesNo ? TMsgResult::Yes : TMsgResult::Ok;
-    std::string line = TrimRight(text);
-    // In a batch the window's status line says which file failed; a script
-    // reading standard error needs the name in the message itself.
-    if (title == "Error" && !currentFile_.empty() && line.find(currentFile_) == std::string::npos)
-        line += ": " + currentFile_;
-    std::fprintf(err_, "%s: %s\n", title.c_str(), line.c_str());
+    PrintMessage(title, text, 0);
     if (buttons == TMsgButtons::Ok) {
         if (title == "Error") failed_ = true;
         return TMsgResult::Ok;
@@ -59,6 +57,44 @@ TMsgResult TCliPort::MessageBox(const std::string& text, const std::string& titl
     std::fputs("  (answered no: pass --yes to go on)\n", err_);
     failed_ = true;
     return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Cancel;
+}
+
+void TCliPort::PrintMessage(const std::string& title, const std::string& text, int systemError) {
+    std::string line = TrimRight(text);
+    // In a batch the window's status line says which file failed; a script
+    // reading standard error needs the name in the message itself.
+    if (title == "Error" && !currentFile_.empty() && line.find(currentFile_) == std::string::npos)
+        line += ": " + currentFile_;
+    if (systemError != 0) line += std::string(": ") + std::strerror(systemError);
+    std::fprintf(err_, "%s: %s\n", title.c_str(), line.c_str());
+}
+
+void TCliPort::ShowFileError(const std::string& text, int systemError) {
+    ClearProgress();
+    PrintMessage("Error", text, systemError);
+    failed_ = true;
+}
+
+void TCliPort::BeginBatch(const std::vector<std::string>& files) {
+    batch_ = files;
+    written_.assign(files.size(), false);
+}
+
+void TCliPort::FileWritten(const std::string& path) {
+    for (size_t i = 0; i < batch_.size(); ++i)
+        if (!written_[i] && batch_[i] == path) {
+            written_[i] = true;
+            return;
+        }
+}
+
+void TCliPort::SummariseBatch(bool stopped) {
+    const auto done = static_cast<size_t>(std::count(written_.begin(), written_.end(), true));
+    if (batch_.empty() || (!stopped && done == batch_.size())) return;
+    ClearProgress();
+    std::fprintf(err_, "%s: %zu of %zu frames written\n", stopped ? "Stopped" : "Summary", done, batch_.size());
+    for (size_t i = 0; i < batch_.size(); ++i)
+        if (!written_[i]) std::fprintf(err_, "Not written: %s\n", batch_[i].c_str());
 }
 
 void TCliPort::SetStatus(const std::string& text) {

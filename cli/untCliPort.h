@@ -62,6 +62,10 @@ public:
     // An "Error" message after this names the file ("Error: File error: PATH").
     void BeginFile(const std::string& path) override { currentFile_ = path; }
     TCommandDialogs& Dialogs() override { return dialogs; }
+    // The message as MessageBox prints it, then the system's reason.
+    void ShowFileError(const std::string& text, int systemError) override;
+    void BeginBatch(const std::vector<std::string>& files) override;
+    void FileWritten(const std::string& path) override;
 
     // Command-line answers.
     void SetInputFiles(std::vector<std::string> files);
@@ -81,6 +85,11 @@ public:
     // Ends the progress line, so that what is written next starts a line of its own.
     void ClearProgress();
 
+    // Once the command is over: a batch over the inputs that left some of
+    // them as they were, or that was stopped, says how many frames it wrote
+    // and names, a line each, those it did not.
+    void SummariseBatch(bool stopped);
+
     TCliDialogs dialogs{*this};
 
 private:
@@ -93,6 +102,10 @@ private:
     bool failed_ = false;
     std::deque<std::string> strings_;
     std::string currentFile_;
+    std::vector<std::string> batch_;
+    std::vector<bool> written_;
+
+    void PrintMessage(const std::string& title, const std::string& text, int systemError);
 };
 
 // The message text as the command line prints it: the program's fixed texts

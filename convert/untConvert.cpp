@@ -46,7 +46,7 @@ void RunToFits(TMainState& state, TUiPort& port) {
             return true;
         }
         if (code == BMP_NO_ERROR) code = WriteFits(&fits);
-        if (code != BMP_NO_ERROR) port.MessageBox(BmpErrorText(code), "Error", TMsgButtons::Ok);
+        if (code != BMP_NO_ERROR) ReportFileError(port, code, fits.systemError);
         return true;
     };
     RunPerFileCommand(state, port, command);

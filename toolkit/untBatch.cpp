@@ -1,8 +1,24 @@
 #include "untBatch.h"
 
+#include <atomic>
 #include <charconv>
 
 #include "untFileNames.h"
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the stop request");
+
+}  // namespace
+
+void RequestBatchStop() { stopRequested.store(true); }
+bool BatchStopRequested() { return stopRequested.load(); }
+void ClearBatchStop() { stopRequested.store(false); }
+
+void ReportFileError(TUiPort& port, uint32_t status, int systemError) {
+    port.ShowFileError(BmpErrorText(status), systemError);
+}
 
 bool OpenFilesStep(TMainState& state, TUiPort& port, unsigned options) {
     TFileDialog& dlg = port.OpenDialog();
@@ -84,17 +100,23 @@ bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& 
     const std::vector<std::string> files = port.OpenDialog().Files;
     if (command.writeBack && RefuseRepeatedFile(port, files)) return false;
     if (command.beforeFiles && !command.beforeFiles()) return false;
+    if (command.writeBack) port.BeginBatch(files);
     for (const std::string& path : files) {
+        if (BatchStopRequested()) break;
         port.SetStatus(command.verb + path);
         if (command.processMessages) port.ProcessMessages();
         port.BeginFile(path);
         if (record.Read(path) != BMP_NO_ERROR) {
-            port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
+            ReportFileError(port, record->status, record->systemError);
             continue;
         }
         const bool done = !command.operation || command.operation(*record);
-        if (done && command.writeBack && WriteBmpFile(record.get(), command.resolution) != BMP_NO_ERROR)
-            port.MessageBox(BmpErrorText(record->status), "Error", TMsgButtons::Ok);
+        if (done && command.writeBack) {
+            if (WriteBmpFile(record.get(), command.resolution) == BMP_NO_ERROR)
+                port.FileWritten(path);
+            else
+                ReportFileError(port, record->status, record->systemError);
+        }
         record.Release();
         if (command.processAfterFile) port.ProcessMessages();
     }

@@ -42,6 +42,16 @@
 // decimal digits, nothing else, within 32 bits. False (value untouched) otherwise.
 bool ReadWholeNumber(const std::string& text, int32_t* value);
 
+// A request to stop the running batch once the file in hand is done. Any
+// thread, or a signal handler, may make it (an interrupt on the command
+// line, a Stop button); the batch loops look at it between files.
+void RequestBatchStop();
+bool BatchStopRequested();
+void ClearBatchStop();
+
+// The port's error display for a read or write of the codec that failed.
+void ReportFileError(TUiPort& port, uint32_t status, int systemError);
+
 struct TPerFileCommand {
     std::string verb;            // status text before the path, ends with a blank
     unsigned options = ofAllowMultiSelect | ofFileMustExist;
@@ -49,7 +59,8 @@ struct TPerFileCommand {
     // A few let messages through only once a file they could read is done,
     // instead of with the status line.
     bool processAfterFile = false;
-    bool writeBack = true;         // a command that only reads (measurements) writes nothing
+    bool writeBack = true;         // a command that only reads (measurements) writes nothing; the
+                                   // batch is announced to the port only when it writes over its inputs
     TResolutionFields resolution = TResolutionFields::Set96;
     // Runs once the files are chosen, before the first is read: the place for
     // a command's own questions. False ends the command there, with no file

@@ -65,6 +65,21 @@ public:
     // file a later error message is about.
     virtual void BeginFile(const std::string& path) { (void)path; }
 
+    // An error about a file the system refused, systemError being its errno
+    // value (0 when no system call failed). The window shows the program's
+    // text alone; the command line adds the system's reason.
+    virtual void ShowFileError(const std::string& text, int systemError) {
+        (void)systemError;
+        MessageBox(text, "Error", TMsgButtons::Ok);
+    }
+
+    // A command that writes over its input files starts on these; it calls
+    // FileWritten for each one it replaced. The command line ends a batch
+    // that did not replace them all with a summary naming the rest, so that
+    // nobody runs a command twice over the frames already done.
+    virtual void BeginBatch(const std::vector<std::string>& files) { (void)files; }
+    virtual void FileWritten(const std::string& path) { (void)path; }
+
     // The default display of an error that ended a command.
     virtual void ShowException(const std::string& message) = 0;
 };

@@ -106,16 +106,19 @@ TEST(Cli, HelpAndRefusedCommandLinesChangeNoFile) {
         {"create-median a.bmp junk.bmp b.bmp c.bmp -o m.bmp", 1, "Error: junk.bmp is not a bitmap file\n"},
         {"flat-field --flat junk.bmp a.bmp", 1, "Error: File error: junk.bmp\n"},
         {"flat-field --flat c.bmp junk.bmp wide.bmp", 1,
-         "Error: File error: junk.bmp\nError: All files must be the same size: wide.bmp\n"},
+         "Error: File error: junk.bmp\nError: All files must be the same size: wide.bmp\n"
+         "Summary: 0 of 2 frames written\nNot written: junk.bmp\nNot written: wide.bmp\n"},
         {"process junk.bmp --histogram 0,255 -o o", 1, "Error: junk.bmp is not a bitmap file\n"},
         // Without --yes the modes that ask "are these copies?" are answered no.
         {"dark-subtract --mode normal --dark c.bmp a.bmp b.bmp", 1,
          "Warning: This will overwrite your input files - are these copies?\n  (answered no: pass --yes to go on)\n"},
         // The series modes load every frame before writing any.
         {"dark-subtract --mode normal -y --dark c.bmp a.bmp junk.bmp b.bmp", 1,
-         "Error: junk.bmp is not a bitmap file\n"},
+         "Error: junk.bmp is not a bitmap file\nSummary: 0 of 3 frames written\n"
+         "Not written: a.bmp\nNot written: junk.bmp\nNot written: b.bmp\n"},
         {"dark-subtract --mode normal --yes --dark c.bmp a.bmp wide.bmp", 1,
-         "Error: All files must be of the same size\n"},
+         "Error: All files must be of the same size: wide.bmp\nSummary: 0 of 2 frames written\n"
+         "Not written: a.bmp\nNot written: wide.bmp\n"},
         // A file named twice, an output among the inputs, a reference among
         // the frames it corrects: refused before anything is written.
         {"strip-top-bottom a.bmp ./a.bmp", 1, "Error: a.bmp is named more than once: nothing was changed.\n"},
@@ -192,7 +195,7 @@ TEST(CliBatch, AFileThatFailsIsReportedByNameAndTheNextFileIsStillDone) {
     EXPECT_EQ(r.output, "Error: File error: junk.bmp\nError: Improper file type: c.bmp\n");
     r = Cli("to-grayscale junk.bmp c.bmp", dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, "Error: File error: junk.bmp\n");
+    EXPECT_EQ(r.output, "Error: File error: junk.bmp\nSummary: 1 of 2 frames written\nNot written: junk.bmp\n");
     EXPECT_EQ(FramePixels(dir.file("c.bmp")), (Bytes{200, 3}));
     EXPECT_EQ(vt::ReadBytes(dir.file("junk.bmp")), Bytes(30, 'x'));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.bmp", "a.fts", "c.bmp", "junk.bmp"}));
