@@ -8,7 +8,10 @@
 
 const char* const kCliExitStatus =
     "Exit status: 0 when every file was processed, 1 when a file failed or the\n"
-    "command was refused, 2 for a usage error. Messages go to standard error.";
+    "command was refused, 2 for a usage error, 130 after Ctrl-C and 143 after\n"
+    "SIGTERM. Messages go to standard error. The first interrupt lets the file in\n"
+    "hand finish and stops there, a second stops at once; no frame is left\n"
+    "half-written either way.";
 
 const char* const kCliOverwritesEachFrame =
     "WRITES THE RESULT OVER EACH INPUT FILE; work on copies. A frame that cannot\n"

@@ -35,6 +35,8 @@ pid_t StartHeldByItsMessages(const vt::TempDir& dir, int* err) {
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(fds[1], 2);
+        // As from a terminal, whatever the test runner was started with.
+        for (const int sig : {SIGINT, SIGTERM}) signal(sig, SIG_DFL);
         if (chdir(dir.path().c_str()) == 0)
             execl(VELMORA_CLI_PATH, "velmora-cli", "resize", "a.bmp", "junk.bmp", "b.bmp", nullptr);
         _exit(127);
