@@ -58,6 +58,7 @@ void RunRename(TMainState& state, TUiPort& port) {
     const std::string folder = ExtractFilePath(files.front());
 
     for (size_t i = 0; i < files.size(); ++i) {
+        if (BatchStopRequested()) break;
         const std::string& path = files[i];
         port.SetStatus("Renaming " + path);
         if (parms.padded && files.size() >= 1000) {
