@@ -24,18 +24,24 @@ mode_t ModeOf(const std::string& path) {
     return st.st_mode & 07777;
 }
 
+// fn's result (0..254) in a child process that ends with _exit; -1 when
+// the child could not run it.
+int RunChild(const std::function<int()>& fn) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) _exit(fn() & 0xff);
+    int status = 0;
+    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+}
+
 // Permission checks mean nothing to root, and the tests often run as root:
 // then fn runs in a child that gives root up. fn's result (0..254), or -1
 // when root could not be given up.
 int RunUnprivileged(const std::function<int()>& fn) {
     if (geteuid() != 0) return fn();
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) _exit(setgroups(0, nullptr) || setgid(65534) || setuid(65534) ? 255 : fn() & 0xff);
-    int status = 0;
-    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+    return RunChild([&] { return setgroups(0, nullptr) || setgid(65534) || setuid(65534) ? 255 : fn(); });
 }
 
 TEST(SafeFile, PermissionBitsAreKeptAndAReadOnlyFrameIsNotReplaced) {
@@ -86,17 +92,12 @@ TEST(SafeFile, SymbolicLinksAreFollowedAndKept) {
 // was still writing with it.
 TEST(SafeFile, AnAbruptEndLeavesNoTemporaryFile) {
     vt::TempDir dir;
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
+    const int status = RunChild([&]() -> int {
         TSafeFileWriter writer;
         const bool writing = writer.Open(dir.file("frame.bmp")) && writer.Write("half", 4);
         RemoveTempFilesForExit();
-        _exit(writing ? 0 : 1);
-    }
-    int status = -1;
-    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    EXPECT_EQ(status, 0);
+        _exit(writing);  // the writer's own clean-up would wait for good
+    });
+    EXPECT_EQ(status, 1);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{});
 }
