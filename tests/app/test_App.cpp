@@ -732,6 +732,26 @@ TEST_F(MainWindow, AlignAndStackFromTheMenuGivesWhatTheCommandLineGives) {
 }
 
 
+// Sum stops on a scale that is no number; Median Sum takes it as 1 and goes on.
+TEST(AlignWindow, TheScalePromptOfSumAndMedianSum) {
+    TVelmoraWindows windows;
+    QStringList seen;
+    const Step cleared = On<TfrmGetString>([&](TfrmGetString& d) {
+        seen << d.windowTitle() + "/" + d.Label1->text() + "/" + d.Edit1->text();
+        d.Edit1->clear();
+        d.close();
+    });
+    const Step open = On<QFileDialog>([&](QFileDialog& d) {
+        seen << d.windowTitle();
+        d.reject();
+    });
+    EXPECT_TRUE(Drive({cleared, On<QMessageBox>([&](QMessageBox& b) { seen << b.text(); b.close(); })},
+                      [&] { windows.frmMain().Sum1Click(); }));
+    EXPECT_TRUE(Drive({cleared, open}, [&] { windows.frmMain().MedianSum1Click(); }));
+    const QString prompt = "Scale Factor/Enter a scale factor (1..n) 1 = none/1";
+    EXPECT_EQ(seen, (QStringList{prompt, "'' is not a valid integer value", prompt, "Select frames to stack"}));
+}
+
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir configDir;
