@@ -499,30 +499,22 @@ void TfrmAlign::TrackBar1Change() {
 
 // ---- Reference points ----
 
+void TfrmAlign::ReferenceKey(int point) {
+    run_.ReferenceKey(point);
+    UpdateFrameLine(run_.CurrentFrame);
+    RefreshRefPoints();
+    RefreshImage();
+    UpdateButtons();
+}
+
 void TfrmAlign::FormKeyPress(QChar key) {
-    if (key < QLatin1Char('0') || key > QLatin1Char('8')) return;
-    run_.DigitKey(key.digitValue());
-    UpdateFrameLine(run_.CurrentFrame);
-    RefreshRefPoints();
-    RefreshImage();
-    UpdateButtons();
+    // Only "0".."8" act; "9" and the rest are swallowed.
+    if (key >= QLatin1Char('0') && key <= QLatin1Char('8')) ReferenceKey(key.digitValue());
 }
 
-void TfrmAlign::NewRefClick() {
-    run_.ReferenceKey(ListRefPts->count());
-    UpdateFrameLine(run_.CurrentFrame);
-    RefreshRefPoints();
-    RefreshImage();
-    UpdateButtons();
-}
+void TfrmAlign::NewRefClick() { ReferenceKey(ListRefPts->count()); }
 
-void TfrmAlign::ListRefPtsClick() {
-    run_.ReferenceKey(ListRefPts->currentRow());
-    UpdateFrameLine(run_.CurrentFrame);
-    RefreshRefPoints();
-    RefreshImage();
-    UpdateButtons();
-}
+void TfrmAlign::ListRefPtsClick() { ReferenceKey(ListRefPts->currentRow()); }
 
 void TfrmAlign::PopupMenu1Popup() { NewRef->setEnabled(!(run_.ClickX == 0 && run_.ClickY == 0)); }
 

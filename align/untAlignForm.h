@@ -102,6 +102,7 @@ protected:
 private:
     bool WaitForUser(int count);
     void ShowCurrent();       // reload, stretch and show the current frame
+    void ReferenceKey(int point);  // a digit, "New Reference" or a "Ref Points" line
     void RefreshImage();      // show what the run displays
     void RefreshFileList();   // every line again
     void UpdateFrameLine(int i);
