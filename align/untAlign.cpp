@@ -28,6 +28,7 @@ bool IsMedianRule(int mode) { return mode == smMedian || mode == smMedianAverage
 
 TAlignRun::TAlignRun(TMainState& state, TUiPort& port) : state_(state), port_(port) {
     StatusLine = [this](const std::string& text) { port_.SetStatus(text); };
+    Progress = [this](int64_t done, int64_t total, const std::string& what) { port_.Progress(done, total, what); };
     RemoveFile = [](const std::string& path) { (void)::unlink(path.c_str()); };
     ::ResetReferencePoints(RefPts);
 }
@@ -137,7 +138,12 @@ bool TAlignRun::Start() {
         if (FrameCount == 0) return false;
     }
 
-    LoadFrames();
+    if (!LoadFrames()) {
+        // Stopped while loading: the run ends as a cancelled choice would.
+        for (auto& frame : Frames) frame = aligndata{};
+        FrameCount = 0;
+        return false;
+    }
 
     CurrentFrame = 0;
     loaded_ = *Frames[0].bitmap;
@@ -146,11 +152,20 @@ bool TAlignRun::Start() {
     return true;
 }
 
-void TAlignRun::LoadFrames() {
+bool TAlignRun::LoadFrames() {
     std::vector<std::string> paths;
     for (int i = 0; i < FrameCount; ++i) paths.push_back(Frames[static_cast<size_t>(i)].fileName);
     std::vector<std::unique_ptr<TBitmap>> bitmaps;
-    LoadBitmapsInOrder(paths, bitmaps, Threads, [this] { port_.ProcessMessages(); });
+    Progress(1, FrameCount, paths.front());
+    LoadBitmapsInOrder(paths, bitmaps, Threads, [&] {
+        port_.ProcessMessages();
+        if (bitmaps.size() == paths.size()) return true;
+        if (BatchStopRequested()) return false;
+        Progress(static_cast<int64_t>(bitmaps.size() + 1), FrameCount, paths[bitmaps.size()]);
+        return true;
+    });
+    Progress(0, 0, std::string());
+    if (bitmaps.size() < paths.size()) return false;
     for (int i = 0; i < FrameCount; ++i) {
         aligndata& frame = Frames[static_cast<size_t>(i)];
         MakeBytePixels(*bitmaps[static_cast<size_t>(i)]);
@@ -158,6 +173,7 @@ void TAlignRun::LoadFrames() {
         frame.width = frame.bitmap->Width();
         frame.height = frame.bitmap->Height();
     }
+    return true;
 }
 
 // ---- The displayed frame ----
@@ -479,7 +495,9 @@ bool TAlignRun::Stack() {
     if (StackMode == smFpAverage) {
         TSubpixelSums sums(w, h);
         for (int i = 0; i < FrameCount; ++i) {
+            if (BatchStopRequested()) return EndStacking(false);
             const aligndata& frame = Frames[static_cast<size_t>(i)];
+            Progress(i + 1, FrameCount, frame.fileName);
             AppendDebugLine(FpFrameTraceText(i, frame));
             AccumulateSubpixel(frame, sums, Threads);
             StatusLine("Processing File " + std::to_string(i) + " " + frame.fileName);
@@ -487,12 +505,22 @@ bool TAlignRun::Stack() {
         }
         FinishSubpixel(sums, canvas_);
     } else {
-        CombineFrames(Frames.data(), FrameCount, parms, canvas_, Threads, [this](int y) {
+        CombineFrames(Frames.data(), FrameCount, parms, canvas_, Threads, [this, h](int y) {
             StatusLine("Processing Line " + std::to_string(y));
+            Progress(y + 1, h, std::string());
             port_.ProcessMessages();
+            return !BatchStopRequested();
         });
+        // A stop leaves rows undone: a picture nobody should keep.
+        if (BatchStopRequested()) return EndStacking(false);
     }
-    return true;
+    return EndStacking(true);
+}
+
+bool TAlignRun::EndStacking(bool complete) {
+    Progress(0, 0, std::string());
+    if (!complete) canvas_ = TBitmap();
+    return complete;
 }
 
 void TAlignRun::SaveResult() {

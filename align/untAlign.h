@@ -28,6 +28,8 @@ public:
     unsigned Threads = 0;
     // The run's own status line (the align window's); the port's by default.
     std::function<void(const std::string&)> StatusLine;
+    // The run's own progress report (the align window's); the port's by default.
+    std::function<void(int64_t done, int64_t total, const std::string& what)> Progress;
     // Called after Auto Register All has shown a frame, so a window can
     // repaint while the pass takes no user input.
     std::function<void()> FrameShown;
@@ -141,7 +143,10 @@ public:
 
 private:
     std::string StatePath(const char* name) const { return StateFolder + name; }
-    void LoadFrames();
+    // False when a stop ended the loading: the frames are not all there.
+    [[nodiscard]] bool LoadFrames();
+    // Ends the progress report of the stacking; a stopped stack is dropped.
+    bool EndStacking(bool complete);
     void RebuildDisplay();
     void LockFrame(int frame, int point, int x, int y, double fracX, double fracY);
     std::string MixedMedianText() const;

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QScrollArea>
 #include <QSlider>
 #include <QStatusBar>
@@ -28,6 +29,7 @@
 
 #include "untBatch.h"
 #include "untBitmapView.h"
+#include "untStatusProgress.h"
 
 namespace {
 
@@ -178,6 +180,9 @@ TfrmAlign::TfrmAlign(QWidget* owner, TMainState& state, TUiPort& port) : QWidget
     StatBar = new QStatusBar(this);
     StatBar->setObjectName(QStringLiteral("StatBar"));
     StatBar->setSizeGripEnabled(true);
+    Progress = new TStatusProgress(StatBar);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    QObject::connect(escape, &QShortcut::activated, this, [this] { Progress->RequestStop(); });
 
     auto* top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
@@ -257,9 +262,9 @@ TfrmAlign::TfrmAlign(QWidget* owner, TMainState& state, TUiPort& port) : QWidget
                                                       btnPrevFrame, btnNextFrame, sbTrash, btnMovie, ScrollBox1})
         w->installEventFilter(this);
 
-    run_.StatusLine = [this](const std::string& text) {
-        StatBar->showMessage(QString::fromStdString(text));
-        StatBar->repaint();
+    run_.StatusLine = [this](const std::string& text) { Progress->ShowText(QString::fromStdString(text)); };
+    run_.Progress = [this](int64_t done, int64_t total, const std::string& what) {
+        Progress->Progress(done, total, what);
     };
     run_.FrameShown = [this] {
         SelectLine(run_.CurrentFrame);
@@ -546,8 +551,7 @@ void TfrmAlign::Image1MouseDown(Qt::MouseButton button, int x, int y) {
 void TfrmAlign::Image1MouseMove(int x, int y) {
     char text[32];
     std::snprintf(text, sizeof text, "%04d, %04d", x, y);
-    StatBar->showMessage(QString::fromLatin1(text));
-    StatBar->repaint();
+    Progress->ShowText(QString::fromLatin1(text));
 }
 
 void TfrmAlign::FormKeyUp(int key) {

@@ -59,6 +59,8 @@ public:
     QScrollArea* ScrollBox1 = nullptr;
     TAlignImage* Image1 = nullptr;
     QStatusBar* StatBar = nullptr;
+    // Its status text, progress bar and Stop button while frames load and rows are combined.
+    class TStatusProgress* Progress = nullptr;
     QMenu* PopupMenu1 = nullptr;  // the lists'
     QAction* NewRef = nullptr;
     QAction* DelRef = nullptr;

@@ -449,7 +449,7 @@ void StackRowMedian(const aligndata* frames, int count, const TStackParms& parms
 }
 
 void CombineFrames(const aligndata* frames, int count, const TStackParms& parms, TBitmap& canvas, unsigned threads,
-                   const std::function<void(int y)>& rowDone) {
+                   const std::function<bool(int y)>& rowDone) {
     const int width = canvas.Width(), height = canvas.Height();
     if (width <= 0 || height <= 0) return;
     if (canvas.PixelFormat() != pf24bit) canvas.SetPixelFormat(pf24bit);  // rows are written three bytes a pixel
@@ -465,9 +465,6 @@ void CombineFrames(const aligndata* frames, int count, const TStackParms& parms,
     buffers.reserve(threads);
     for (unsigned t = 0; t < threads; ++t) buffers.emplace_back(width);
 
-    int callerRow = 0;
-    std::function<void()> progress;
-    if (rowDone) progress = [&] { rowDone(callerRow); };
     ParallelRows(
         height, threads,
         [&](int y, unsigned worker) {
@@ -478,9 +475,8 @@ void CombineFrames(const aligndata* frames, int count, const TStackParms& parms,
                 MeanRow(frames, count, parms, y, buffers[worker], row);
             else
                 std::fill_n(row, 3 * size_t(width), uint8_t{0});
-            if (worker == 0) callerRow = y;
         },
-        progress);
+        rowDone);
 }
 
 // --- fp Average ----------------------------------------------------------------

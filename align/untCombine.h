@@ -64,10 +64,12 @@ void StackRowMedian(const aligndata* frames, int count, const TStackParms& parms
 
 // Every canvas row with the integer rules, rows shared among threads (0:
 // one per core). rowDone(y) is called on the calling thread after each row
-// it did itself, row 0 first. Bytes do not depend on the thread count.
+// it did itself, row 0 first; when it returns false (a stop) no row is
+// started after it and the canvas is left unfinished. Bytes do not depend
+// on the thread count.
 // The canvas is 24-bit; each pixel gets the low 8 bits of the row's sums.
 void CombineFrames(const aligndata* frames, int count, const TStackParms& parms, TBitmap& canvas, unsigned threads,
-                   const std::function<void(int y)>& rowDone = {});
+                   const std::function<bool(int y)>& rowDone = {});
 
 // fp Average accumulators over the W x H canvas.
 struct TSubpixelSums {

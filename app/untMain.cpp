@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <algorithm>
 #include <functional>
@@ -23,6 +24,7 @@
 #include "untRepair.h"
 #include "untResizeFrames.h"
 #include "untSettings.h"
+#include "untStatusProgress.h"
 
 namespace {
 
@@ -128,7 +130,17 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     // or wider where a large font would cut the stage texts off.
     const QFontMetrics metrics(StatBar_->font());
     const int width = std::max(293, 2 * metrics.horizontalAdvance(QStringLiteral("Validating input files...")));
-    setFixedSize(width, menuBar()->sizeHint().height() + StatBar_->sizeHint().height());
+    const int height = menuBar()->sizeHint().height() + StatBar_->sizeHint().height();
+    setFixedSize(width, height);
+    // While long work shows its progress bar and Stop button the window
+    // grows to the right by their width, still one line high, so the
+    // status text keeps its room.
+    TStatusProgress* progress = port_->StatusProgress();
+    progress->ShownChanged = [this, progress, width, height](bool shown) {
+        setFixedSize(shown ? width + progress->ExtraWidth() : width, height);
+    };
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    QObject::connect(escape, &QShortcut::activated, this, [progress] { progress->RequestStop(); });
 
     state_.LastPathOpen.clear();
     state_.LastPathSave.clear();
@@ -230,6 +242,7 @@ bool TfrmMain::RunCommand(const std::function<void()>& body) {
     };
     {
         TRunningGuard guard{*this};
+        port_->BeginCommand();
         try {
             body();
         } catch (const std::exception& e) {
@@ -237,6 +250,7 @@ bool TfrmMain::RunCommand(const std::function<void()>& body) {
         } catch (...) {
             port_->ShowException("The command ended with an unknown error.");
         }
+        port_->EndCommand();
     }
     if (closePending_) {
         closePending_ = false;

@@ -63,9 +63,9 @@ void CorrectWithReference(TMainState& state, TUiPort& port, const TReferenceCorr
         return;
     }
     port.BeginBatch(files);
-    for (const std::string& path : files) {
-        if (BatchStopRequested()) break;
-        port.SetStatus(c.statusPrefix + path);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& path = files[i];
+        if (!BeginItem(port, i + 1, files.size(), c.statusPrefix + path, path)) break;
         port.BeginFile(path);
         if (light.Read(path) != BMP_NO_ERROR) {
             ReportFileError(port, light->status, light->systemError);

@@ -89,8 +89,11 @@ void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads) {
     // Later files load on other cores meanwhile; the status names each file
     // as it is its turn to join the list.
     port.SetStatus("Loading image frame: " + paths.front());
+    port.Progress(1, static_cast<int64_t>(paths.size()), paths.front());
     LoadBitmapsInOrder(paths, frames, threads, [&] {
-        if (frames.size() < paths.size()) port.SetStatus("Loading image frame: " + paths[frames.size()]);
+        const size_t i = frames.size();
+        return i == paths.size() ||
+               BeginItem(port, i + 1, paths.size(), "Loading image frame: " + paths[i], paths[i]);
     });
 
     port.SetStatus("Validating input files...");
@@ -124,9 +127,8 @@ void DarkSubtract(TMainState& state, TUiPort& port, unsigned threads) {
 
     const bool rgb24 = darkType == TFrameDataType::Rgb24;
     for (size_t i = 0; i < frames.size(); ++i) {
-        if (BatchStopRequested()) break;
+        if (!BeginItem(port, i + 1, paths.size(), "Subtracting " + paths[i], paths[i])) break;
         TBitmap& frame = *frames[i];
-        port.SetStatus("Subtracting " + paths[i]);
         double factor = 1.0;
         int offset = 1;
         if (mode == dsCompensate) {

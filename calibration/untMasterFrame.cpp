@@ -15,7 +15,7 @@ constexpr uint64_t kSerialStackBytes = uint64_t{1} << 20;
 }  // namespace
 
 void CombineStackRows(const std::vector<const TBitmap*>& inputs, TBitmap& output, unsigned threads,
-                      TStackRowKernel kernel, const std::function<void()>& progress) {
+                      TStackRowKernel kernel, const std::function<bool(int y)>& progress) {
     const size_t n = inputs.size();
     const int width = output.Width(), height = output.Height();
     if (n == 0) return;
@@ -51,6 +51,7 @@ void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, c
     auto& frames = state.FrameList;
     frames.reserve(n + 1);
     frames.push_back(std::make_unique<TBitmap>());
+    port.Progress(1, static_cast<int64_t>(n), files[0]);
     frames[0]->LoadFromFile(files[0]);
 
     if (n < command.minFiles) {
@@ -64,12 +65,20 @@ void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, c
     // The output is a load of the first file already; a copy of it is the
     // same frame without reading the file twice.
     frames.push_back(std::make_unique<TBitmap>(*frames[0]));
+    if (n >= 2) port.Progress(2, static_cast<int64_t>(n), files[1]);
     port.ProcessMessages();
-    LoadBitmapsInOrder(std::vector<std::string>(files.begin() + 1, files.end()), frames, threads,
-                       [&] { port.ProcessMessages(); });
+    LoadBitmapsInOrder(std::vector<std::string>(files.begin() + 1, files.end()), frames, threads, [&] {
+        // frames holds the output and the frames loaded so far.
+        const size_t loaded = frames.size() - 1;
+        port.ProcessMessages();
+        if (loaded == n) return true;
+        if (BatchStopRequested()) return false;
+        port.Progress(static_cast<int64_t>(loaded + 1), static_cast<int64_t>(n), files[loaded]);
+        return true;
+    });
 
     // A stop asked for while the frames load ends the command before it writes anything.
-    bool ready = !BatchStopRequested();
+    bool ready = frames.size() == n + 1 && !BatchStopRequested();
     port.SetStatus("Validating input files...");
     port.ProcessMessages();
     const int width = frames[1]->Width();
@@ -95,8 +104,13 @@ void RunMasterFrameCommand(TMainState& state, TUiPort& port, unsigned threads, c
         port.SetStatus(command.creatingText);
         std::vector<const TBitmap*> inputs;
         for (size_t i = 1; i <= n; ++i) inputs.push_back(frames[i].get());
-        CombineStackRows(inputs, *frames[0], threads, command.kernel, [&] { port.ProcessMessages(); });
-
+        const int rows = frames[0]->Height();
+        CombineStackRows(inputs, *frames[0], threads, command.kernel, [&](int y) { return RowDone(port, y, rows); });
+        // Rows left undone by a stop leave a picture nobody should keep.
+        if (BatchStopRequested()) ready = false;
+    }
+    if (ready) {
+        port.Progress(0, 0, std::string());
         port.SetStatus("");
         if (SaveFileStep(state, port, "")) {
             TFileDialog& save = port.SaveDialog();

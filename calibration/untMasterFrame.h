@@ -25,7 +25,7 @@ using TStackRowKernel = void (*)(const uint8_t* const* inputs, size_t n, uint8_t
 // megabyte stays on the calling thread, which calls progress() after each
 // of its rows. Every byte is what one thread gives.
 void CombineStackRows(const std::vector<const TBitmap*>& inputs, TBitmap& output, unsigned threads,
-                      TStackRowKernel kernel, const std::function<void()>& progress = {});
+                      TStackRowKernel kernel, const std::function<bool(int y)>& progress = {});
 
 struct TMasterFrameCommand {
     size_t minFiles = 1;

@@ -75,9 +75,9 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
 
     if (mode == psGlobal) {
         uint32_t largest = 0;
-        for (const std::string& path : files) {
-            if (BatchStopRequested()) break;
-            port.SetStatus("Reading " + path);
+        for (size_t i = 0; i < files.size(); ++i) {
+            const std::string& path = files[i];
+            if (!BeginItem(port, i + 1, files.size(), "Reading " + path, path)) break;
             // A frame that cannot be read now is reported by the pass that
             // changes the files.
             if (record.Read(path) != BMP_NO_ERROR) continue;
@@ -89,9 +89,9 @@ void PrescaleFrames(TMainState& state, TUiPort& port, TPrescaleMode mode, double
         factor = 255.0 / (largest == 0 ? 1 : largest);
     }
 
-    for (const std::string& path : files) {
-        if (BatchStopRequested()) break;
-        port.SetStatus("Prescaling " + path);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& path = files[i];
+        if (!BeginItem(port, i + 1, files.size(), "Prescaling " + path, path)) break;
         port.BeginFile(path);
         if (record.Read(path) != BMP_NO_ERROR) {
             ReportFileError(port, record->status, record->systemError);

@@ -46,7 +46,10 @@ void RunToFits(TMainState& state, TUiPort& port) {
             return true;
         }
         if (code == BMP_NO_ERROR) code = WriteFits(&fits);
-        if (code != BMP_NO_ERROR) ReportFileError(port, code, fits.systemError);
+        if (code == BMP_NO_ERROR)
+            port.FileWritten(record.fileName);
+        else
+            ReportFileError(port, code, fits.systemError);
         return true;
     };
     RunPerFileCommand(state, port, command);

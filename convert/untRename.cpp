@@ -58,9 +58,8 @@ void RunRename(TMainState& state, TUiPort& port) {
     const std::string folder = ExtractFilePath(files.front());
 
     for (size_t i = 0; i < files.size(); ++i) {
-        if (BatchStopRequested()) break;
         const std::string& path = files[i];
-        port.SetStatus("Renaming " + path);
+        if (!BeginItem(port, i + 1, files.size(), "Renaming " + path, path)) break;
         if (parms.padded && files.size() >= 1000) {
             port.MessageBox("Too many files! Must be less than 1000.", "Error", TMsgButtons::Ok);
             return;
@@ -76,7 +75,9 @@ void RunRename(TMainState& state, TUiPort& port) {
         const int err = !SameFileAmong(target, {path}).empty() ? 0
                         : NameTaken(target)                     ? EEXIST
                                                                 : RenameNoReplace(path, target);
-        if (err == EEXIST)
+        if (err == 0)
+            port.FileWritten(path);
+        else if (err == EEXIST)
             port.MessageBox("File [" + newName + "] exists.", "Error", TMsgButtons::Ok);
         else if (err != 0)
             port.MessageBox("Cannot rename " + path + " to " + target + ": " + std::strerror(err), "Error",

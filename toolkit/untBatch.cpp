@@ -8,13 +8,38 @@
 namespace {
 
 std::atomic<bool> stopRequested{false};
+std::atomic<bool> stopTaken{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler sets the stop request");
 
 }  // namespace
 
 void RequestBatchStop() { stopRequested.store(true); }
-bool BatchStopRequested() { return stopRequested.load(); }
-void ClearBatchStop() { stopRequested.store(false); }
+
+bool BatchStopRequested() {
+    if (!stopRequested.load()) return false;
+    stopTaken.store(true);
+    return true;
+}
+
+bool BatchStopTaken() { return stopTaken.load(); }
+
+void ClearBatchStop() {
+    stopRequested.store(false);
+    stopTaken.store(false);
+}
+
+bool BeginItem(TUiPort& port, size_t n, size_t total, const std::string& status, const std::string& what) {
+    if (BatchStopRequested()) return false;
+    if (!status.empty()) port.SetStatus(status);
+    port.Progress(static_cast<int64_t>(n), static_cast<int64_t>(total), what);
+    return true;
+}
+
+bool RowDone(TUiPort& port, int y, int rows) {
+    port.Progress(y + 1, rows, std::string());
+    port.ProcessMessages();
+    return !BatchStopRequested();
+}
 
 void ReportFileError(TUiPort& port, uint32_t status, int systemError) {
     port.ShowFileError(BmpErrorText(status), systemError);
@@ -101,9 +126,9 @@ bool RunPerFileCommand(TMainState& state, TUiPort& port, const TPerFileCommand& 
     if (command.writeBack && RefuseRepeatedFile(port, files)) return false;
     if (command.beforeFiles && !command.beforeFiles()) return false;
     if (command.writeBack) port.BeginBatch(files);
-    for (const std::string& path : files) {
-        if (BatchStopRequested()) break;
-        port.SetStatus(command.verb + path);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& path = files[i];
+        if (!BeginItem(port, i + 1, files.size(), command.verb + path, path)) break;
         if (command.processMessages) port.ProcessMessages();
         port.BeginFile(path);
         if (record.Read(path) != BMP_NO_ERROR) {

@@ -44,10 +44,23 @@ bool ReadWholeNumber(const std::string& text, int32_t* value);
 
 // A request to stop the running batch once the file in hand is done. Any
 // thread, or a signal handler, may make it (an interrupt on the command
-// line, a Stop button); the batch loops look at it between files.
+// line, a Stop button); the batch loops look at it between files. Ask
+// BatchStopRequested only where a true answer stops the work: the front end
+// learns from BatchStopTaken that the command ended short, and says so.
 void RequestBatchStop();
 bool BatchStopRequested();
+bool BatchStopTaken();
 void ClearBatchStop();
+
+// A loop over files or frames starting on item n (1-based) of total: the
+// status text, then the progress report. False, with nothing shown, when a
+// stop was asked for: the loop ends before the item.
+[[nodiscard]] bool BeginItem(TUiPort& port, size_t n, size_t total, const std::string& status,
+                             const std::string& what);
+// After a row of a picture of `rows` rows that row drivers hand out in
+// order: the progress report (in percent), pending messages let through,
+// and false when a stop was asked for.
+[[nodiscard]] bool RowDone(TUiPort& port, int y, int rows);
 
 // The port's error display for a read or write of the codec that failed.
 void ReportFileError(TUiPort& port, uint32_t status, int systemError);

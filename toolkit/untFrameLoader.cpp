@@ -20,7 +20,7 @@ struct TSlot {
 }  // namespace
 
 void LoadBitmapsInOrder(const std::vector<std::string>& paths, std::vector<std::unique_ptr<TBitmap>>& out,
-                        unsigned threads, const std::function<void()>& loaded) {
+                        unsigned threads, const std::function<bool()>& loaded) {
     const size_t count = paths.size();
     threads = ParallelThreads(threads, static_cast<int>(count), 0, 0);
     if (threads <= 1) {
@@ -28,7 +28,7 @@ void LoadBitmapsInOrder(const std::vector<std::string>& paths, std::vector<std::
             auto bitmap = std::make_unique<TBitmap>();
             bitmap->LoadFromFile(path);
             out.push_back(std::move(bitmap));
-            if (loaded) loaded();
+            if (loaded && !loaded()) return;
         }
         return;
     }
@@ -89,7 +89,7 @@ void LoadBitmapsInOrder(const std::vector<std::string>& paths, std::vector<std::
             TSlot& slot = slots[i];
             if (slot.error) std::rethrow_exception(slot.error);
             out.push_back(std::move(slot.bitmap));
-            if (loaded) loaded();
+            if (loaded && !loaded()) break;
         }
     } catch (...) {
         finish();

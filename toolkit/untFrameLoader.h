@@ -13,7 +13,8 @@
 // loaded() on the calling thread after each append (where a window lets
 // pending messages through). Later files may already be loading on other
 // threads meanwhile. If a file cannot be loaded, the frames before it stay
-// appended and its error is thrown; nothing after it is appended.
-// threads: 0 uses every core.
+// appended and its error is thrown; nothing after it is appended. When
+// loaded() returns false (a stop) nothing more is appended either, and the
+// loads under way are waited for and dropped. threads: 0 uses every core.
 void LoadBitmapsInOrder(const std::vector<std::string>& paths, std::vector<std::unique_ptr<TBitmap>>& out,
-                        unsigned threads, const std::function<void()>& loaded);
+                        unsigned threads, const std::function<bool()>& loaded);

@@ -45,18 +45,19 @@ unsigned ParallelThreads(unsigned requested, int rows, uint64_t bytes, uint64_t 
 }
 
 void ParallelRows(int rows, unsigned threads, const std::function<void(int y, unsigned worker)>& row,
-                  const std::function<void()>& progress) {
+                  const std::function<bool(int y)>& progress) {
     if (rows <= 0) return;
     threads = std::clamp(threads, 1u, static_cast<unsigned>(rows));
     // Row 0 first, alone: a window repaints at least once however the rows
     // are shared out later.
     row(0, 0);
-    if (progress) progress();
+    if (progress && !progress(0)) return;
     std::atomic<int> next{1};
     auto work = [&](unsigned worker) {
         for (int y; (y = next.fetch_add(1, std::memory_order_relaxed)) < rows;) {
             row(y, worker);
-            if (worker == 0 && progress) progress();
+            // A stop: every thread finds no row left after the one in hand.
+            if (worker == 0 && progress && !progress(y)) next.store(rows, std::memory_order_relaxed);
         }
     };
     TPool pool;

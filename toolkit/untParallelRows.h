@@ -18,7 +18,7 @@
 //     const unsigned threads = ParallelThreads(requested, rows, bytes, 1u << 20);
 //     std::vector<TScratch> scratch(threads);
 //     ParallelRows(rows, threads, [&](int y, unsigned worker) { Kernel(y, scratch[worker]); },
-//                  [&] { port.ProcessMessages(); });
+//                  [&](int y) { return RowDone(port, y, rows); });
 #pragma once
 
 #include <cstdint>
@@ -34,13 +34,16 @@
 // threads (1 or less: all on the calling thread; more than rows: rows).
 // The calling thread is worker 0: it does row 0 before any other thread
 // starts, then takes rows with the others (workers 1 .. threads - 1) until
-// none is left, and calls progress(), when given, after each row it did
+// none is left, and calls progress(y), when given, after each row y it did
 // itself, row 0 included. progress is therefore only ever called on the
 // calling thread (where a window may repaint), at least once, and for a
-// single thread once per row. A thread that cannot be started leaves its
+// single thread once per row. Rows are handed out in order, so y tells how
+// far the picture is. When progress returns false no row is handed out
+// after it: ParallelRows returns once the rows in hand are done, leaving
+// the rest undone (a stop). A thread that cannot be started leaves its
 // share to the others. Returns when every row is done.
 void ParallelRows(int rows, unsigned threads, const std::function<void(int y, unsigned worker)>& row,
-                  const std::function<void()>& progress = {});
+                  const std::function<bool(int y)>& progress = {});
 
 // band(b, firstRow, endRow) for b in [0, bands): the rows [0, rows) cut into
 // `bands` contiguous bands in order (band b starts at rows * b / bands), each

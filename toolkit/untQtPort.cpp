@@ -6,9 +6,12 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <algorithm>
 #include <stdexcept>
 
+#include "untBatch.h"
 #include "untFileNames.h"
+#include "untStatusProgress.h"
 
 QStringList QtNameFilters(const std::string& classicFilter) {
     const QStringList parts = QString::fromStdString(classicFilter).split(QLatin1Char('|'));
@@ -78,7 +81,89 @@ bool TQtFileDialog::Execute() {
 }
 
 TQtPort::TQtPort(QWidget* owner, QStatusBar* statusBar)
-    : owner_(owner), statusBar_(statusBar), open_(owner, false), save_(owner, true) {}
+    : owner_(owner), statusBar_(statusBar), open_(owner, false), save_(owner, true) {
+    if (statusBar_) progress_ = new TStatusProgress(statusBar_);
+}
+
+TQtPort::~TQtPort() = default;
+
+void TQtPort::Progress(int64_t done, int64_t total, const std::string& what) {
+    if (!what.empty() && total > 0) {
+        itemDone_ = done;
+        itemTotal_ = total;
+        itemWhat_ = what;
+    }
+    if (progress_ && statusBar_) progress_->Progress(done, total, what);
+    // Commands that otherwise keep the window still between files must let
+    // a press of Stop through.
+    QCoreApplication::processEvents();
+}
+
+void TQtPort::BeginBatch(const std::vector<std::string>& files) {
+    batch_ = files;
+    written_.clear();
+}
+
+void TQtPort::FileWritten(const std::string& path) { written_.push_back(path); }
+
+void TQtPort::BeginCommand() {
+    ClearBatchStop();
+    batch_.clear();
+    written_.clear();
+    itemDone_ = itemTotal_ = 0;
+    itemWhat_.clear();
+}
+
+namespace {
+
+// The names a message box can show without growing past the screen.
+std::string NameList(const std::vector<std::string>& names) {
+    constexpr size_t kShown = 10;
+    std::string list;
+    for (size_t i = 0; i < names.size() && i < kShown; ++i) list += "\n" + names[i];
+    if (names.size() > kShown) list += "\n... and " + std::to_string(names.size() - kShown) + " more";
+    return list;
+}
+
+}  // namespace
+
+std::string TQtPort::StoppedText() const {
+    if (!BatchStopTaken()) return {};
+    std::vector<std::string> notDone;
+    size_t done = 0, total = 0;
+    if (!batch_.empty()) {
+        // Names the command worked on, each as often as it was written.
+        std::vector<std::string> left = written_;
+        for (const std::string& file : batch_) {
+            const auto it = std::find(left.begin(), left.end(), file);
+            if (it != left.end())
+                left.erase(it);
+            else
+                notDone.push_back(file);
+        }
+        total = batch_.size();
+        done = total - notDone.size();
+        return std::to_string(done) + " of " + std::to_string(total) +
+               " files were written before the stop.\n\nNot written:" + NameList(notDone);
+    }
+    if (!written_.empty() && itemTotal_ > 0) {
+        // Files done one by one without being announced (renamed, converted):
+        // those after the one in hand were not touched.
+        const std::vector<std::string>& chosen = open_.Files;
+        const auto at = std::find(chosen.begin(), chosen.end(), itemWhat_);
+        if (at != chosen.end()) notDone.assign(at + 1, chosen.end());
+        return std::to_string(itemDone_) + " of " + std::to_string(itemTotal_) +
+               " files were done before the stop.\n\nNot done:" + NameList(notDone);
+    }
+    return "Stopped before the result was written.";
+}
+
+void TQtPort::EndCommand() {
+    if (progress_) progress_->Hide();
+    const std::string text = StoppedText();
+    ClearBatchStop();
+    if (!text.empty()) MessageBox(text, "Stopped", TMsgButtons::Ok);
+}
 
 TMsgResult TQtPort::MessageBox(const std::string& text, const std::string& title, TMsgButtons buttons) {
     QMessageBox::StandardButtons qtButtons = QMessageBox::Ok;
@@ -99,10 +184,8 @@ TMsgResult TQtPort::MessageBox(const std::string& text, const std::string& title
 }
 
 void TQtPort::SetStatus(const std::string& text) {
-    if (!statusBar_) return;
-    statusBar_->showMessage(QString::fromStdString(text));
-    // The command keeps the event loop busy: paint now, not when it returns.
-    statusBar_->repaint();
+    if (!statusBar_ || !progress_) return;
+    progress_->ShowText(QString::fromStdString(text));
 }
 
 void TQtPort::ProcessMessages() { QCoreApplication::processEvents(); }

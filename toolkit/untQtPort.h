@@ -6,11 +6,13 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 #include "untUiPort.h"
 
 class QStatusBar;
 class QWidget;
+class TStatusProgress;
 
 // A file dialog that keeps its title, filter, folder and file name between
 // commands, as the main window's own dialogs do (the filter chosen last
@@ -35,6 +37,7 @@ QStringList QtNameFilters(const std::string& classicFilter);
 class TQtPort : public TUiPort {
 public:
     TQtPort(QWidget* owner, QStatusBar* statusBar);
+    ~TQtPort() override;
 
     TFileDialog& OpenDialog() override { return open_; }
     TFileDialog& SaveDialog() override { return save_; }
@@ -45,6 +48,21 @@ public:
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
     void ShowException(const std::string& message) override;
+    void Progress(int64_t done, int64_t total, const std::string& what) override;
+    void BeginBatch(const std::vector<std::string>& files) override;
+    void FileWritten(const std::string& path) override;
+
+    // Around every command the window runs: a stop is asked for afresh each
+    // time, and a command that a stop ended short is followed by the
+    // "Stopped" message saying what was done and what was not.
+    void BeginCommand();
+    void EndCommand();
+    // That message's text for the command just ended; empty when it was not stopped.
+    std::string StoppedText() const;
+
+    // The status bar's progress and Stop button; nullptr without a status bar.
+    TStatusProgress* StatusProgress() const { return progress_; }
+
     // The dialogs of single commands belong to the application, which hands
     // them in once they exist; asking for them before is a programming error.
     TCommandDialogs& Dialogs() override;
@@ -60,4 +78,10 @@ private:
     TQtFileDialog open_;
     TQtFileDialog save_;
     TCommandDialogs* dialogs_ = nullptr;
+    TStatusProgress* progress_ = nullptr;  // owned by the status bar
+    // What the command in hand did, for the stop message.
+    std::vector<std::string> batch_;
+    std::vector<std::string> written_;
+    int64_t itemDone_ = 0, itemTotal_ = 0;
+    std::string itemWhat_;
 };

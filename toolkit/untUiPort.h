@@ -4,6 +4,7 @@
 // scripted port.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,6 +80,16 @@ public:
     // nobody runs a command twice over the frames already done.
     virtual void BeginBatch(const std::vector<std::string>& files) { (void)files; }
     virtual void FileWritten(const std::string& path) { (void)path; }
+
+    // How far long work is. For a series of files or frames, `what` names
+    // the one now in hand, the done-th of total (1 .. total); for the rows
+    // of one picture `what` is empty and done rows of total are finished.
+    // A total of 0 ends the report. The window shows a progress bar with a
+    // Stop button, the command line a line with the time left. Between
+    // items a loop asks BatchStopRequested() (untBatch.h) whether to stop.
+    virtual void Progress(int64_t done, int64_t total, const std::string& what) {
+        (void)done, (void)total, (void)what;
+    }
 
     // The default display of an error that ended a command.
     virtual void ShowException(const std::string& message) = 0;

@@ -56,9 +56,10 @@ Bytes Stack(TStackRowKernel kernel, const std::vector<Bytes>& frames, int width,
     for (const TBitmap& b : bitmaps) inputs.push_back(&b);
     TBitmap out = vt::MakeBitmap(width, height, pf8bit, Bytes(frames[0].size(), 0xAA));
     const auto caller = std::this_thread::get_id();
-    CombineStackRows(inputs, out, threads, kernel, [&] {
+    CombineStackRows(inputs, out, threads, kernel, [&](int) {
         EXPECT_EQ(std::this_thread::get_id(), caller);
         if (progress) ++*progress;
+        return true;
     });
     return vt::BitmapBytes(out);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "untBatch.h"
+
 namespace vt {
 
 namespace {
@@ -20,6 +22,14 @@ T Next(std::deque<T>& answers, const std::string& question, T unanswered) {
 }
 
 }  // namespace
+
+ScriptedPort::ScriptedPort() { ClearBatchStop(); }
+ScriptedPort::~ScriptedPort() { ClearBatchStop(); }
+
+void ScriptedPort::Progress(int64_t done, int64_t total, const std::string& what) {
+    progress.push_back({done, total, what});
+    if (stopAtItem != 0 && done == stopAtItem && !what.empty()) RequestBatchStop();
+}
 
 void ScriptedPort::ShowException(const std::string& message) { ADD_FAILURE() << "error shown by a command: " << message; }
 

@@ -5,6 +5,7 @@
 // guessing.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -18,6 +19,12 @@ struct MessageEvent {
     std::string text;
     std::string title;
     TMsgButtons buttons;
+};
+
+struct ProgressEvent {
+    int64_t done;
+    int64_t total;
+    std::string what;
 };
 
 struct DialogAnswer {
@@ -39,6 +46,10 @@ private:
 
 class ScriptedPort : public TUiPort, public TCommandDialogs {
 public:
+    // A stop asked for by an earlier test must not reach this one.
+    ScriptedPort();
+    ~ScriptedPort() override;
+
     // Scripting.
     void AnswerOpen(std::vector<std::string> files) { open_.answers.push_back({true, std::move(files)}); }
     void CancelOpen() { open_.answers.push_back({false, {}}); }
@@ -55,6 +66,11 @@ public:
     TMsgResult MessageBox(const std::string& text, const std::string& title, TMsgButtons buttons) override;
     void SetStatus(const std::string& text) override { statuses.push_back(text); }
     void ProcessMessages() override { ++processMessagesCalls; }
+    // Recorded; asks for a stop on reaching item stopAtItem (a user pressing
+    // Stop while that file is in hand).
+    void Progress(int64_t done, int64_t total, const std::string& what) override;
+    void BeginBatch(const std::vector<std::string>& files) override { batch = files; }
+    void FileWritten(const std::string& path) override { written.push_back(path); }
     std::optional<std::string> GetString(const std::string& title, const std::string& prompt,
                                          const std::string& defaultText, bool digitsOnly) override;
     // Only the front ends show an error that ended a command; a command body
@@ -78,6 +94,9 @@ public:
     std::vector<std::string> prescaleDefaults;  // the text the prescale dialog was shown with
     int renameAsked = 0;                         // times the rename dialog was shown
     long processMessagesCalls = 0;
+    std::vector<ProgressEvent> progress;
+    int64_t stopAtItem = 0;  // 0: never
+    std::vector<std::string> batch, written;
 
     // Not served yet.
     std::deque<TMsgResult> messageAnswers;

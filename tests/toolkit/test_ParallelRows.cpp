@@ -48,9 +48,10 @@ TEST(ParallelRows, EveryRowOnceRowsByWorkerAndBandsInOrder) {
                 EXPECT_EQ(threadOf[worker], std::this_thread::get_id()) << "worker " << worker;
                 std::this_thread::sleep_for(std::chrono::microseconds(20));  // long enough for every thread to join in
             };
-            ParallelRows(rows, threads, row, [&] {
+            ParallelRows(rows, threads, row, [&](int) {
                 EXPECT_EQ(std::this_thread::get_id(), caller);
                 ++progress;
+                return true;
             });
             EXPECT_EQ(zeroAt, 0) << "row 0 comes first";
             EXPECT_EQ(threadOf[0], caller);
@@ -69,6 +70,31 @@ TEST(ParallelRows, EveryRowOnceRowsByWorkerAndBandsInOrder) {
                 EXPECT_EQ(cut[b], (std::pair{int(int64_t{rows} * b / n), int(int64_t{rows} * (b + 1) / n)})) << b;
             for (int y = 0; y < rows; ++y) EXPECT_EQ(visits[static_cast<size_t>(y)], 2) << "row " << y;
         }
+}
+
+TEST(ParallelRows, AStopLeavesTheRowsAfterTheOnesInHand) {
+    for (unsigned threads : {1u, 2u, 4u}) {
+        std::vector<std::atomic<int>> visits(1000);
+        ParallelRows(
+            1000, threads,
+            [&](int y, unsigned) {
+                ++visits[static_cast<size_t>(y)];
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            },
+            [](int y) { return y < 10; });
+        int done = 0;
+        for (auto& v : visits) {
+            EXPECT_LE(v, 1);
+            done += v;
+        }
+        // Every row handed out before the caller's first row at 10 or beyond
+        // is finished; the rest is left.
+        EXPECT_GE(done, 11) << threads;
+        if (threads == 1) {
+            EXPECT_EQ(done, 11);
+        }
+        EXPECT_LT(done, 500) << threads;
+    }
 }
 
 TEST(FrameLoader, AppendsInOrderAndStopsAtTheFirstBadFileWithAnyNumberOfThreads) {
@@ -93,6 +119,7 @@ TEST(FrameLoader, AppendsInOrderAndStopsAtTheFirstBadFileWithAnyNumberOfThreads)
         LoadBitmapsInOrder(paths, out, threads, [&] {
             ++calls;
             EXPECT_EQ(out.size(), calls + 1);  // called after each append, one at a time
+            return true;
         });
         ASSERT_EQ(out.size(), paths.size() + 1);
         EXPECT_EQ(calls, paths.size());
@@ -100,6 +127,9 @@ TEST(FrameLoader, AppendsInOrderAndStopsAtTheFirstBadFileWithAnyNumberOfThreads)
             EXPECT_EQ(out[i + 1]->Width(), static_cast<int>(3 + i % 4)) << threads << " threads";
             EXPECT_EQ(*out[i + 1]->ScanLine(1), i);
         }
+        out.clear();
+        LoadBitmapsInOrder(paths, out, threads, [&] { return out.size() < 5; });
+        EXPECT_EQ(out.size(), 5u) << "a stop appends nothing more";
         out.clear();
         EXPECT_NE(vt::ErrorOf([&] { LoadBitmapsInOrder(bad, out, threads, nullptr); }).find("bad5.bmp"), std::string::npos);
         EXPECT_EQ(out.size(), 5u) << threads << " threads";
