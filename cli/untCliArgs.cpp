@@ -20,6 +20,7 @@ const char* const kCliOverwritesEachFrame =
 
 TCliCommand MakeCliCommand(std::string name, std::string summary, std::string synopsis, const std::string& description,
                            std::vector<TCliOption> options, TCliRun run) {
+    options.push_back({"quiet", 'q', "", "no progress line: only warnings and errors"});
     return {std::move(name),    std::move(summary), std::move(synopsis), description + "\n\n" + kCliExitStatus,
             std::move(options), std::move(run)};
 }

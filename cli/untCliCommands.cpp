@@ -101,6 +101,7 @@ int VelmoraCliMain(int argc, char** argv) {
     }
 
     TCliPort port;
+    port.SetQuiet(args.Has("quiet"));
     TMainState state;
     // The files answer the command's open dialog, as the user's choice would.
     // None given leaves the dialog cancelled.

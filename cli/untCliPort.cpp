@@ -1,9 +1,13 @@
 #include "untCliPort.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+
+#include "untFileNames.h"
 
 bool TCliDialog::Execute() {
     if (!queued.empty()) {
@@ -99,14 +103,81 @@ void TCliPort::SummariseBatch(bool stopped) {
 
 void TCliPort::SetStatus(const std::string& text) {
     if (text == "Idle") currentFile_.clear();
-    if (!tty_) return;
+    status_ = text;
+    if (!tty_ || quiet_) return;
     if (text.empty() || text == "Idle") {
         ClearProgress();
         return;
     }
-    std::fprintf(err_, "\r\033[K%s", text.c_str());
+    DrawLine(text);
+}
+
+void TCliPort::DrawLine(const std::string& line) {
+    winsize size{};
+    const size_t columns = ioctl(fileno(err_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    // A line wider than the terminal would wrap, and the next one could not
+    // take its place.
+    const std::string shown = CliProgressLine(0, 0, std::string(), line, -1, columns);
+    std::fprintf(err_, "\r\033[K%s", shown.c_str());
     std::fflush(err_);
     progressShown_ = true;
+}
+
+void TCliPort::Progress(int64_t done, int64_t total, const std::string& what) {
+    if (!tty_ || quiet_ || total <= 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    const bool rows = what.empty();
+    if (total != seriesTotal_ || rows != seriesRows_ || done < lastDone_) {
+        seriesTotal_ = total;
+        seriesRows_ = rows;
+        seriesFirst_ = done;
+        seriesStart_ = now;
+        lastDrawn_ = {};
+    }
+    lastDone_ = done;
+    // Rows come by the thousand: a few lines a second are enough.
+    if (rows && done < total && now - lastDrawn_ < std::chrono::milliseconds(200)) return;
+    lastDrawn_ = now;
+    // Items are counted from the one in hand, rows from those finished.
+    const int64_t finished = done - seriesFirst_;
+    const int64_t left = rows ? total - done : total - done + 1;
+    const double elapsed = std::chrono::duration<double>(now - seriesStart_).count();
+    const double secondsLeft = finished > 0 && elapsed >= 1.0 ? elapsed / double(finished) * double(left) : -1.0;
+    DrawLine(CliProgressLine(done, total, what, status_, secondsLeft, 0));
+}
+
+std::string TimeLeftText(double seconds) {
+    const long s = std::lround(std::max(seconds, 1.0));
+    char text[64];
+    if (s < 60)
+        std::snprintf(text, sizeof text, "about %ld s left", s);
+    else if (s < 3600)
+        std::snprintf(text, sizeof text, "about %ld min left", (s + 30) / 60);
+    else
+        std::snprintf(text, sizeof text, "about %ld h %02ld min left", s / 3600, (s % 3600) / 60);
+    return text;
+}
+
+std::string CliProgressLine(int64_t done, int64_t total, const std::string& what, const std::string& status,
+                            double secondsLeft, size_t columns) {
+    std::string line;
+    if (total <= 0)
+        line = status;
+    else if (!what.empty()) {
+        // The status's own words before the name stay: "Subtracting 3/40 light_0003.bmp".
+        const bool named = status.size() > what.size() && status.compare(status.size() - what.size(), what.size(), what) == 0;
+        line = (named ? status.substr(0, status.size() - what.size()) : std::string()) + std::to_string(done) + "/" +
+               std::to_string(total) + " " + ExtractFileName(what);
+    }
+    else
+        line = (status.empty() ? std::string() : status + " ") + std::to_string(done * 100 / total) + "%";
+    if (secondsLeft >= 0) line += ", " + TimeLeftText(secondsLeft);
+    if (columns > 1 && line.size() > columns - 1) {
+        size_t cut = columns - 1;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+        line.resize(cut);
+    }
+    return line;
 }
 
 std::optional<std::string> TCliPort::GetString(const std::string&, const std::string&, const std::string& defaultText,

@@ -4,6 +4,8 @@
 // questions are answered by flags. It never reads standard input.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <optional>
@@ -66,6 +68,11 @@ public:
     void ShowFileError(const std::string& text, int systemError) override;
     void BeginBatch(const std::vector<std::string>& files) override;
     void FileWritten(const std::string& path) override;
+    // On a terminal, "n/N name" or the status and a percentage, with the time left.
+    void Progress(int64_t done, int64_t total, const std::string& what) override;
+
+    // --quiet: no progress line, only the messages.
+    void SetQuiet(bool quiet) { quiet_ = quiet; }
 
     // Command-line answers.
     void SetInputFiles(std::vector<std::string> files);
@@ -98,6 +105,13 @@ private:
     FILE* err_;
     bool tty_;
     bool progressShown_ = false;
+    bool quiet_ = false;
+    std::string status_;
+    // The series being reported: where and when it started, what was drawn last.
+    int64_t seriesTotal_ = 0, seriesFirst_ = 0, lastDone_ = 0;
+    bool seriesRows_ = false;
+    std::chrono::steady_clock::time_point seriesStart_, lastDrawn_;
+    std::string lastLine_;
     bool assumeYes_ = false;
     bool failed_ = false;
     std::deque<std::string> strings_;
@@ -106,7 +120,17 @@ private:
     std::vector<bool> written_;
 
     void PrintMessage(const std::string& title, const std::string& text, int systemError);
+    void DrawLine(const std::string& line);
 };
+
+// The progress line: "done/total name" for a series of files (the name
+// without its folder, after the status's words when the status ends with
+// the path), "status NN%" for rows, then the time left when it is
+// known (secondsLeft >= 0); cut to fit `columns` without splitting a character.
+std::string CliProgressLine(int64_t done, int64_t total, const std::string& what, const std::string& status,
+                            double secondsLeft, size_t columns);
+// "about 40 s left", "about 3 min left", "about 2 h 05 min left".
+std::string TimeLeftText(double seconds);
 
 // The message text as the command line prints it: the program's fixed texts
 // carry trailing blanks that only a message box hides.

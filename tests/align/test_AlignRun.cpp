@@ -89,6 +89,35 @@ TEST(AlignRun, PlacesLockedFramesOnOneCanvasAndLeavesStateAndTrace) {
     EXPECT_EQ(r.port.statuses.size(), 83u);
 }
 
+TEST(AlignRun, AStopWhileFramesLoadOrRowsCombineEndsWithNoPicture) {
+    {
+        RunSession r;
+        std::vector<std::string> files;
+        for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+            files.push_back(r.dir.file(name));
+            WriteStarFrame(files.back(), 40, 30, 10);
+        }
+        r.port.AnswerOpen(files);
+        r.port.stopWhen = [](const vt::ProgressEvent& e) { return e.done == 2; };
+        EXPECT_FALSE(r.run.Start());
+        EXPECT_EQ(r.run.FrameCount, 0);
+    }
+    RunSession r;
+    r.Open(100, 80, {10, 30});
+    r.Click(0, 50, 40, 0);
+    r.Click(1, 53, 42, 0);
+    ASSERT_TRUE(r.run.Done());
+    r.port.progress.clear();
+    r.port.stopWhen = [](const vt::ProgressEvent& e) { return e.what.empty() && e.done == 10; };
+    EXPECT_FALSE(r.run.Stack());
+    EXPECT_EQ(r.run.Canvas().Width(), 0);
+    ASSERT_GE(r.port.progress.size(), 3u);
+    EXPECT_EQ(r.port.progress.front().done, 1);
+    EXPECT_EQ(r.port.progress.front().total, 83);
+    EXPECT_EQ(r.port.progress.back().total, 0);  // the report ended
+    EXPECT_LT(r.port.statuses.size(), 83u);
+}
+
 TEST(AlignRun, ReferencePointsPlaceFramesAndAContinuedRunForgetsThem) {
     RunSession r;
     r.Open(200, 100, {5, 7});

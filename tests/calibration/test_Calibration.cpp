@@ -9,6 +9,7 @@
 
 #include "CalibrationSession.h"
 #include "TestBitmaps.h"
+#include "untBatch.h"
 #include "untCorrectKernels.h"
 #include "untDarkKernels.h"
 #include "untDarkSubtract.h"
@@ -201,6 +202,26 @@ TEST(MasterFrames, RefusalsAndQuietEndingsWriteNothing) {
         EXPECT_EQ(r.port.save().executed, 0);
         EXPECT_TRUE(r.state.FrameList.empty());
         EXPECT_EQ(r.dir.entries().size(), c.depths.size());
+    }
+}
+
+TEST(MasterFrames, AStopWhileFramesLoadOrRowsCombineWritesNothing) {
+    const std::function<bool(const vt::ProgressEvent&)> stops[] = {
+        [](const vt::ProgressEvent& e) { return e.what.size() && e.done == 2; },
+        [](const vt::ProgressEvent& e) { return e.what.empty() && e.done == 2; },
+    };
+    for (const auto& stop : stops) {
+        Session r;
+        const Texts frames = {r.Frame("a.bmp", 4, Bytes(12, 1)), r.Frame("b.bmp", 4, Bytes(12, 2)),
+                              r.Frame("c.bmp", 4, Bytes(12, 3))};
+        r.port.AnswerOpen(frames);
+        r.port.stopWhen = stop;
+        RunCreateMedian(r.state, r.port, 1);
+        EXPECT_EQ(r.port.save().executed, 0);
+        EXPECT_TRUE(r.port.messages.empty());
+        EXPECT_EQ(r.port.LastStatus(), "Idle");
+        EXPECT_EQ(r.dir.entries().size(), 3u);
+        EXPECT_TRUE(BatchStopTaken());
     }
 }
 

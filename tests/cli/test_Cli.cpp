@@ -12,6 +12,7 @@
 
 #include "TestBitmaps.h"
 #include "TestFiles.h"
+#include "untCliPort.h"
 #include "untPostOps.h"
 
 namespace {
@@ -209,6 +210,24 @@ TEST(CliBatch, AFileThatFailsIsReportedByNameAndTheNextFileIsStillDone) {
     EXPECT_EQ(Cli(args, dir.path()).output, "");
     EXPECT_EQ(vt::ReadBytes(dir.file("m11")), Bytes{9});
     EXPECT_EQ(FramePixels(dir.file("m01.bmp")), (Bytes{200, 3}));
+}
+
+// What a terminal shows while a batch works; --quiet and a pipe show nothing.
+TEST(CliProgress, TheLineNamesTheFileInHandAndTheTimeLeftAndFitsTheTerminal) {
+    EXPECT_EQ(CliProgressLine(3, 40, "/night/lights/light_0003.bmp", "Subtracting /night/lights/light_0003.bmp", 42.4, 80),
+              "Subtracting 3/40 light_0003.bmp, about 42 s left");
+    EXPECT_EQ(CliProgressLine(1, 40, "/a/b.bmp", "Loading input files...", -1, 80), "1/40 b.bmp");
+    EXPECT_EQ(CliProgressLine(250, 1000, "", "Creating median...", 150, 80), "Creating median... 25%, about 3 min left");
+    EXPECT_EQ(CliProgressLine(0, 0, "", "Validating input files...", -1, 11), "Validating");
+    EXPECT_EQ(CliProgressLine(0, 0, "", "Ré", -1, 3), "R");  // never half a character
+    EXPECT_EQ(TimeLeftText(0.2), "about 1 s left");
+    EXPECT_EQ(TimeLeftText(7385), "about 2 h 03 min left");
+
+    vt::TempDir dir;
+    vt::WriteFrame(dir.file("a.bmp"), {10, 20});
+    const auto r = Cli("to-grayscale --quiet a.bmp", dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "");
 }
 
 // The operations run in command-line order, each exactly as the window's

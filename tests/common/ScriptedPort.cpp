@@ -28,7 +28,7 @@ ScriptedPort::~ScriptedPort() { ClearBatchStop(); }
 
 void ScriptedPort::Progress(int64_t done, int64_t total, const std::string& what) {
     progress.push_back({done, total, what});
-    if (stopAtItem != 0 && done == stopAtItem && !what.empty()) RequestBatchStop();
+    if (stopWhen && stopWhen(progress.back())) RequestBatchStop();
 }
 
 void ScriptedPort::ShowException(const std::string& message) { ADD_FAILURE() << "error shown by a command: " << message; }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,8 +67,8 @@ public:
     TMsgResult MessageBox(const std::string& text, const std::string& title, TMsgButtons buttons) override;
     void SetStatus(const std::string& text) override { statuses.push_back(text); }
     void ProcessMessages() override { ++processMessagesCalls; }
-    // Recorded; asks for a stop on reaching item stopAtItem (a user pressing
-    // Stop while that file is in hand).
+    // Recorded; asks for a stop where stopWhen says so (a user pressing Stop
+    // while that file or row is in hand).
     void Progress(int64_t done, int64_t total, const std::string& what) override;
     void BeginBatch(const std::vector<std::string>& files) override { batch = files; }
     void FileWritten(const std::string& path) override { written.push_back(path); }
@@ -95,7 +96,7 @@ public:
     int renameAsked = 0;                         // times the rename dialog was shown
     long processMessagesCalls = 0;
     std::vector<ProgressEvent> progress;
-    int64_t stopAtItem = 0;  // 0: never
+    std::function<bool(const ProgressEvent&)> stopWhen;
     std::vector<std::string> batch, written;
 
     // Not served yet.

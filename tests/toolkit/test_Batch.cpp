@@ -49,3 +49,40 @@ TEST(PerFileSkeleton, CancelRemembersNothingAndMessagesWaitForAReadableFile) {
     EXPECT_EQ(port.statuses, (Strings{"Converting " + bad, "Converting " + c, "Idle"}));
     EXPECT_EQ(port.processMessagesCalls, 1);
 }
+
+TEST(PerFileSkeleton, ReportsEachFileInOrderAndAStopLeavesTheFilesAfterTheOneInHand) {
+    vt::TempDir dir;
+    Strings files;
+    for (int i = 1; i <= 5; ++i) {
+        files.push_back(dir.file("f" + std::to_string(i) + ".bmp"));
+        vt::WriteBytes(files.back(), vt::BuildBmp({.width = 3, .pixels = {20, 30, 40}, .paletteBGRA = {}}));
+    }
+    TPerFileCommand cmd;
+    cmd.verb = "Inverting ";
+    cmd.operation = [](BmpRecord& r) {
+        r.pixels[0] = static_cast<uint8_t>(255 - r.pixels[0]);
+        return true;
+    };
+    for (int stopAt : {0, 2}) {
+        SCOPED_TRACE(stopAt);
+        std::vector<std::vector<uint8_t>> before;
+        for (const auto& f : files) before.push_back(vt::ReadBytes(f));
+        vt::ScriptedPort port;
+        TMainState state;
+        if (stopAt) port.stopWhen = [&](const vt::ProgressEvent& e) { return e.done == stopAt; };
+        port.AnswerOpen(files);
+        EXPECT_TRUE(RunPerFileCommand(state, port, cmd));
+        const size_t done = stopAt ? size_t(stopAt) : files.size();
+        ASSERT_EQ(port.progress.size(), done);
+        for (size_t i = 0; i < done; ++i) {
+            EXPECT_EQ(port.progress[i].done, int64_t(i + 1));
+            EXPECT_EQ(port.progress[i].total, 5);
+            EXPECT_EQ(port.progress[i].what, files[i]);
+        }
+        EXPECT_EQ(port.LastStatus(), "Idle");
+        EXPECT_EQ(port.batch, files);
+        EXPECT_EQ(port.written, Strings(files.begin(), files.begin() + long(done)));
+        EXPECT_EQ(BatchStopTaken(), stopAt != 0);
+        for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(vt::ReadBytes(files[i]) != before[i], i < done) << i;
+    }
+}
