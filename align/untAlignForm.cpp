@@ -15,7 +15,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QScrollArea>
 #include <QSlider>
 #include <QStatusBar>
@@ -181,8 +180,6 @@ TfrmAlign::TfrmAlign(QWidget* owner, TMainState& state, TUiPort& port) : QWidget
     StatBar->setObjectName(QStringLiteral("StatBar"));
     StatBar->setSizeGripEnabled(true);
     Progress = new TStatusProgress(StatBar);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    QObject::connect(escape, &QShortcut::activated, this, [this] { Progress->RequestStop(); });
 
     auto* top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);

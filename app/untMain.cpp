@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QMenuBar>
-#include <QShortcut>
 #include <QStatusBar>
 #include <algorithm>
 #include <functional>
@@ -139,8 +138,6 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     progress->ShownChanged = [this, progress, width, height](bool shown) {
         setFixedSize(shown ? width + progress->ExtraWidth() : width, height);
     };
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    QObject::connect(escape, &QShortcut::activated, this, [progress] { progress->RequestStop(); });
 
     state_.LastPathOpen.clear();
     state_.LastPathSave.clear();

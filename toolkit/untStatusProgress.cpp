@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <algorithm>
@@ -27,6 +28,10 @@ TStatusProgress::TStatusProgress(QStatusBar* bar)
     bar_->hide();
     stop_->hide();
     QObject::connect(stop_, &QPushButton::clicked, this, [this] { RequestStop(); });
+    // Escape in the window does what Stop does, and only while Stop is there.
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), status_->window());
+    escape_->setEnabled(false);
+    QObject::connect(escape_, &QShortcut::activated, this, [this] { RequestStop(); });
     status_->installEventFilter(this);
 }
 
@@ -52,6 +57,7 @@ void TStatusProgress::Progress(int64_t done, int64_t total, const std::string& w
         done_ = total_ = -1;
         bar_->hide();
         stop_->hide();
+        escape_->setEnabled(false);
         stop_->setEnabled(true);
         // A Stop pressed after the last item was begun concerns nothing now.
         if (!BatchStopTaken()) ClearBatchStop();
@@ -75,6 +81,7 @@ void TStatusProgress::Progress(int64_t done, int64_t total, const std::string& w
         shown_ = true;
         bar_->show();
         stop_->show();
+        escape_->setEnabled(true);
         if (ShownChanged) ShownChanged(true);
         Elide();
     }

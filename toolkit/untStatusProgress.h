@@ -12,6 +12,7 @@
 
 class QProgressBar;
 class QPushButton;
+class QShortcut;
 class QStatusBar;
 
 class TStatusProgress : public QObject {
@@ -28,7 +29,8 @@ public:
     void Hide() { Progress(0, 0, std::string()); }
     bool Shown() const { return shown_; }
 
-    // What Stop and Escape do: ask the work in hand to stop after its item.
+    // What Stop and Escape (in the bar's window) do: ask the work in hand to
+    // stop after its item.
     // Only while the bar is shown; true when it asked.
     bool RequestStop();
 
@@ -49,6 +51,7 @@ private:
     QStatusBar* status_;
     QProgressBar* bar_;
     QPushButton* stop_;
+    QShortcut* escape_;
     QString text_;
     bool shown_ = false;
     int64_t done_ = -1, total_ = -1;

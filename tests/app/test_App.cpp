@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -46,6 +47,7 @@
 #include "untPostProc.h"
 #include "untPrescale.h"
 #include "untRenameParms.h"
+#include "untStatusProgress.h"
 #include "untResults.h"
 #include "untRichText.h"
 #include "untSettings.h"
@@ -252,6 +254,63 @@ TEST_F(MainWindow, CreateMedianThroughQtsDialogsItsErrorsAndTheFoldersSurviveARe
                       [&] { restarted.Item("Median1")->trigger(); }));
     EXPECT_EQ(seen, (QStringList{"Open in " + QString::fromStdString(in),
                                  "Save As in " + QString::fromStdString(out.path())}));
+}
+
+// A user watching a batch: on the second file the window shows "2 of 5",
+// the file name in a status line too narrow for its path, and Stop ends the
+// batch after that file with a message naming the files left as they were.
+TEST_F(MainWindow, ABatchShowsItsProgressAndStopsAfterTheFileInHand) {
+    TfrmMain w;
+    w.show();
+    const std::string in = dir.file("an observing night with a long folder name") + "/and the lights of that night";
+    std::filesystem::create_directories(in);
+    QStringList names;
+    std::vector<std::vector<uint8_t>> before;
+    for (int i = 1; i <= 5; ++i) {
+        names << QStringLiteral("frame_%1.bmp").arg(i);
+        TestPicture(6, 4).SaveToFile(in + "/" + names.back().toStdString());
+        before.push_back(vt::ReadBytes(in + "/" + names.back().toStdString()));
+    }
+    const int narrow = w.width();
+    TStatusProgress* progress = w.Port().StatusProgress();
+    struct {
+        QString status, tip;
+        int width = 0;
+    } seen;
+    QTimer watch;  // fires whenever the batch lets events through
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!seen.status.isEmpty() || !progress->Shown() || progress->Bar()->text() != "2 of 5") return;
+        seen = {w.StatBar()->currentMessage(), w.StatBar()->toolTip(), w.width()};
+        progress->StopButton()->click();
+    });
+    watch.start(0);
+    QString stopped;
+    EXPECT_TRUE(Drive({Choose(in, names), On<QMessageBox>([&](QMessageBox& b) {
+                           stopped = b.windowTitle() + ": " + b.text();
+                           b.close();
+                       })},
+                      [&] { w.Item("ToGrayscale2")->trigger(); }));
+    watch.stop();
+
+    const QString second = QString::fromStdString(in) + "/frame_2.bmp";
+    EXPECT_TRUE(seen.status.startsWith("Converting ")) << seen.status.toStdString();
+    EXPECT_TRUE(seen.status.endsWith("frame_2.bmp")) << seen.status.toStdString();
+    EXPECT_TRUE(seen.status.contains(QChar(0x2026))) << seen.status.toStdString();
+    EXPECT_EQ(seen.tip, "Converting " + second);
+    EXPECT_GT(seen.width, narrow);
+    QString left;
+    for (int i = 3; i <= 5; ++i) left += "\n" + QString::fromStdString(in) + QStringLiteral("/frame_%1.bmp").arg(i);
+    EXPECT_EQ(stopped, "Stopped: 2 of 5 files were written before the stop.\n\nNot written:" + left);
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(vt::ReadBytes(in + "/" + names[int(i)].toStdString()) != before[i], i < 2) << i;
+    EXPECT_FALSE(progress->Shown());
+    EXPECT_TRUE(progress->Bar()->isHidden());
+    EXPECT_EQ(w.width(), narrow);
+    EXPECT_EQ(w.StatBar()->currentMessage(), "Idle");
+
+    // The next command starts afresh: it runs to its end.
+    EXPECT_TRUE(Drive({Choose(in, names)}, [&] { w.Item("ToGrayscale2")->trigger(); }));
+    for (size_t i = 2; i < before.size(); ++i) EXPECT_NE(vt::ReadBytes(in + "/" + names[int(i)].toStdString()), before[i]);
 }
 
 TEST_F(MainWindow, OneCommandAtATime) {
@@ -731,6 +790,52 @@ TEST_F(MainWindow, AlignAndStackFromTheMenuGivesWhatTheCommandLineGives) {
         EXPECT_EQ(vt::ReadBytes(dir.file(name) + ".window"), vt::ReadBytes(dir.file(name))) << name;
 }
 
+
+// Stop while the rows are combined: no save dialog, no picture, and the main
+// window says the stack was not written.
+TEST_F(MainWindow, StopWhileTheAlignWindowStacksWritesNoPicture) {
+    VT_REQUIRE_TESTDATA();
+    QStringList names;
+    for (int i = 1; i <= 3; ++i) names << QString::asprintf("m51_%03d.bmp", i);
+    for (const QString& name : names)
+        vt::WriteBytes(dir.file(name.toStdString()),
+                       vt::ReadBytes(vt::TestDataDir() + "/sky/m51/" + name.toStdString()));
+    TfrmMain w;
+    QString bar, stopped;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* a = qobject_cast<TfrmAlign*>(top); a && bar.isEmpty() && a->Progress->Shown() &&
+                                                           a->Progress->Bar()->text().endsWith('%')) {
+                bar = a->Progress->Bar()->text();
+                QTest::keyClick(a, Qt::Key_Escape);
+            }
+    });
+    watch.start(0);
+    DriveAlign({[&](TfrmAlign& a) {
+                    if (!a.lbFileList->isEnabled()) return false;
+                    a.activateWindow();  // where a user's Escape goes
+                    a.Auto81->trigger();
+                    QTest::mouseClick(a.Image1, Qt::LeftButton, {}, QPoint(251, 145));
+                    QTest::keyClick(a.lbFileList, Qt::Key_0);
+                    a.AutoRegisterAll1->trigger();
+                    return true;
+                },
+                [&](TfrmAlign& a) {
+                    if (a.Run().AutoRegistering) return false;
+                    a.btnDone->click();
+                    return true;
+                }},
+               {Choose(dir.path(), names), On<QMessageBox>([&](QMessageBox& b) {
+                    stopped = b.windowTitle() + ": " + b.text();
+                    b.close();
+                })},
+               [&] { w.Average2Click(); });
+    watch.stop();
+    EXPECT_FALSE(bar.isEmpty());
+    EXPECT_EQ(stopped, "Stopped: Stopped before the result was written.");
+    EXPECT_EQ(dir.entries().size(), 5u);  // the frames and the state and trace files
+}
 
 // Sum stops on a scale that is no number; Median Sum takes it as 1 and goes on.
 TEST(AlignWindow, TheScalePromptOfSumAndMedianSum) {
