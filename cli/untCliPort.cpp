@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "untBatch.h"
 #include "untFileNames.h"
 
 bool TCliDialog::Execute() {
@@ -85,6 +86,7 @@ void TCliPort::BeginBatch(const std::vector<std::string>& files) {
 }
 
 void TCliPort::FileWritten(const std::string& path) {
+    ++filesDone_;
     for (size_t i = 0; i < batch_.size(); ++i)
         if (!written_[i] && batch_[i] == path) {
             written_[i] = true;
@@ -94,6 +96,16 @@ void TCliPort::FileWritten(const std::string& path) {
 
 void TCliPort::SummariseBatch(bool stopped) {
     const auto done = static_cast<size_t>(std::count(written_.begin(), written_.end(), true));
+    if (batch_.empty() && stopped && BatchStopTaken()) {
+        // Files renamed or converted one by one, or a master frame or a
+        // stack whose result the stop came before.
+        ClearProgress();
+        if (filesDone_ > 0)
+            std::fprintf(err_, "Stopped after %zu files\n", filesDone_);
+        else
+            std::fputs("Stopped before the result was written\n", err_);
+        return;
+    }
     if (batch_.empty() || (!stopped && done == batch_.size())) return;
     ClearProgress();
     std::fprintf(err_, "%s: %zu of %zu frames written\n", stopped ? "Stopped" : "Summary", done, batch_.size());

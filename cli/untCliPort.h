@@ -118,6 +118,7 @@ private:
     std::string currentFile_;
     std::vector<std::string> batch_;
     std::vector<bool> written_;
+    size_t filesDone_ = 0;  // FileWritten calls, in a batch or not
 
     void PrintMessage(const std::string& title, const std::string& text, int systemError);
     void DrawLine(const std::string& line);
