@@ -213,6 +213,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     // themselves: the window closes once the running command has returned.
     if (running_) {
         closePending_ = true;
+        // Long work stops after the file in hand, as with Stop.
+        port_->StatusProgress()->RequestStop();
         event->ignore();
         return;
     }
@@ -247,7 +249,8 @@ bool TfrmMain::RunCommand(const std::function<void()>& body) {
         } catch (...) {
             port_->ShowException("The command ended with an unknown error.");
         }
-        port_->EndCommand();
+        // A window that is closing has no one to tell.
+        port_->EndCommand(!closePending_);
     }
     if (closePending_) {
         closePending_ = false;

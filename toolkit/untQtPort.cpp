@@ -158,11 +158,11 @@ std::string TQtPort::StoppedText() const {
     return "Stopped before the result was written.";
 }
 
-void TQtPort::EndCommand() {
+void TQtPort::EndCommand(bool tell) {
     if (progress_) progress_->Hide();
     const std::string text = StoppedText();
     ClearBatchStop();
-    if (!text.empty()) MessageBox(text, "Stopped", TMsgButtons::Ok);
+    if (tell && !text.empty()) MessageBox(text, "Stopped", TMsgButtons::Ok);
 }
 
 TMsgResult TQtPort::MessageBox(const std::string& text, const std::string& title, TMsgButtons buttons) {

@@ -56,7 +56,7 @@ public:
     // time, and a command that a stop ended short is followed by the
     // "Stopped" message saying what was done and what was not.
     void BeginCommand();
-    void EndCommand();
+    void EndCommand(bool tell = true);
     // That message's text for the command just ended; empty when it was not stopped.
     std::string StoppedText() const;
 

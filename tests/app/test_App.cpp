@@ -311,6 +311,23 @@ TEST_F(MainWindow, ABatchShowsItsProgressAndStopsAfterTheFileInHand) {
     // The next command starts afresh: it runs to its end.
     EXPECT_TRUE(Drive({Choose(in, names)}, [&] { w.Item("ToGrayscale2")->trigger(); }));
     for (size_t i = 2; i < before.size(); ++i) EXPECT_NE(vt::ReadBytes(in + "/" + names[int(i)].toStdString()), before[i]);
+
+    // The close box stops a batch too, and the window goes without a word.
+    for (const QString& name : names) TestPicture(6, 4).SaveToFile(in + "/" + name.toStdString());
+    seen.status.clear();
+    QObject::disconnect(&watch, nullptr, nullptr, nullptr);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (seen.status.isEmpty() && progress->Shown() && progress->Bar()->text() == "2 of 5") {
+            seen.status = w.StatBar()->currentMessage();
+            w.close();
+        }
+    });
+    watch.start(0);
+    EXPECT_TRUE(Drive({Choose(in, names)}, [&] { w.Item("ToGrayscale2")->trigger(); }));
+    watch.stop();
+    EXPECT_FALSE(w.isVisible());
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(vt::ReadBytes(in + "/" + names[int(i)].toStdString()) != before[i], i < 2) << i;
 }
 
 TEST_F(MainWindow, OneCommandAtATime) {
