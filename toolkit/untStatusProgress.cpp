@@ -2,11 +2,13 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOption>
 #include <algorithm>
 
 #include "untBatch.h"
@@ -37,17 +39,48 @@ TStatusProgress::TStatusProgress(QStatusBar* bar)
 
 void TStatusProgress::ShowText(const QString& text) {
     text_ = text;
+    // The status bar keeps the program's words; only its painting is shortened.
+    status_->showMessage(text);
     Elide();
     // The command keeps the event loop busy: paint now, not when it returns.
     status_->repaint();
 }
 
+QRect TStatusProgress::MessageRect() const {
+    // Where QStatusBar puts a message: from the left edge to the bar and the
+    // button when they show (their place is not laid out yet when the first
+    // text after them is painted), or short of the size grip.
+    int right = status_->width() - 12;
+    if (shown_) right -= ExtraWidth();
+    return QRect(6, 0, std::max(right - 6, 0), status_->height());
+}
+
+QString TStatusProgress::ShownText() const {
+    return QFontMetrics(status_->font()).elidedText(status_->currentMessage(), Qt::ElideMiddle, MessageRect().width());
+}
+
 void TStatusProgress::Elide() {
-    int room = status_->contentsRect().width() - 12;
-    if (shown_) room -= ExtraWidth();
-    const QString shown = QFontMetrics(status_->font()).elidedText(text_, Qt::ElideMiddle, std::max(room, 0));
-    status_->showMessage(shown);
-    status_->setToolTip(shown == text_ ? QString() : text_);
+    const QString message = status_->currentMessage();
+    status_->setToolTip(ShownText() == message ? QString() : message);
+    status_->update();
+}
+
+void TStatusProgress::Paint() {
+    // QStatusBar's own painting, with the message elided in the middle.
+    QPainter p(status_);
+    QStyleOption opt;
+    opt.initFrom(status_);
+    status_->style()->drawPrimitive(QStyle::PE_PanelStatusBar, &opt, &p, status_);
+    for (QWidget* item : {static_cast<QWidget*>(bar_), static_cast<QWidget*>(stop_)}) {
+        if (!item->isVisible()) continue;
+        QStyleOption frame(0);
+        frame.rect = item->geometry().adjusted(-2, -1, 2, 1);
+        frame.palette = status_->palette();
+        frame.state = QStyle::State_None;
+        status_->style()->drawPrimitive(QStyle::PE_FrameStatusBarItem, &frame, &p, item);
+    }
+    p.setPen(status_->palette().windowText().color());
+    p.drawText(MessageRect(), Qt::AlignLeading | Qt::AlignVCenter | Qt::TextSingleLine, ShownText());
 }
 
 void TStatusProgress::Progress(int64_t done, int64_t total, const std::string& what) {
@@ -101,6 +134,12 @@ int TStatusProgress::ExtraWidth() const {
 }
 
 bool TStatusProgress::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == status_ && event->type() == QEvent::Resize && !text_.isEmpty()) Elide();
+    if (watched == status_ && event->type() == QEvent::Resize) Elide();
+    // Other texts (a menu item's tip) have no room problem: QStatusBar paints them.
+    if (watched == status_ && event->type() == QEvent::Paint && !status_->currentMessage().isEmpty() &&
+        status_->currentMessage() == text_) {
+        Paint();
+        return true;
+    }
     return QObject::eventFilter(watched, event);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -19,9 +20,11 @@ class TStatusProgress : public QObject {
 public:
     explicit TStatusProgress(QStatusBar* bar);
 
-    // The status text, shown at once.
+    // The status text, shown at once. The status bar's message is the whole
+    // text; what is painted is ShownText(), shortened in the middle to the
+    // room there is, with the whole text as the tooltip.
     void ShowText(const QString& text);
-    QString Text() const { return text_; }
+    QString ShownText() const;
 
     // As TUiPort::Progress: item done of total (what names it), rows when
     // what is empty; a total of 0 hides the bar and the button.
@@ -47,6 +50,8 @@ protected:
 
 private:
     void Elide();
+    void Paint();
+    QRect MessageRect() const;
 
     QStatusBar* status_;
     QProgressBar* bar_;

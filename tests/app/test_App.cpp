@@ -280,7 +280,8 @@ TEST_F(MainWindow, ABatchShowsItsProgressAndStopsAfterTheFileInHand) {
     QTimer watch;  // fires whenever the batch lets events through
     QObject::connect(&watch, &QTimer::timeout, [&] {
         if (!seen.status.isEmpty() || !progress->Shown() || progress->Bar()->text() != "2 of 5") return;
-        seen = {w.StatBar()->currentMessage(), w.StatBar()->toolTip(), w.width()};
+        seen = {progress->ShownText(), w.StatBar()->toolTip(), w.width()};
+        EXPECT_EQ(w.StatBar()->currentMessage(), seen.tip);  // the program's words, whole
         progress->StopButton()->click();
     });
     watch.start(0);
