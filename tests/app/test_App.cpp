@@ -770,32 +770,47 @@ TEST(AlignWindow, DoneAsksAboutUnlockedFramesAndTheCloseBoxCancels) {
     }
 }
 
+namespace {
+
+// The first n real m51 frames, copied into folder.
+QStringList M51Frames(const vt::TempDir& folder, int n) {
+    QStringList names;
+    for (int i = 1; i <= n; ++i) names << QString::asprintf("m51_%03d.bmp", i);
+    for (const QString& name : names)
+        vt::WriteBytes(folder.file(name.toStdString()),
+                       vt::ReadBytes(vt::TestDataDir() + "/sky/m51/" + name.toStdString()));
+    return names;
+}
+
+// Locks the first m51 frame on its star (radius 8, "0"), registers all, then "Done".
+std::deque<AlignStep> RegisterM51AndStack() {
+    return {[](TfrmAlign& a) {
+                if (!a.lbFileList->isEnabled()) return false;  // still loading
+                a.activateWindow();                            // where a user's Escape goes
+                a.Auto81->trigger();
+                QTest::mouseClick(a.Image1, Qt::LeftButton, {}, QPoint(251, 145));
+                QTest::keyClick(a.lbFileList, Qt::Key_0);
+                a.AutoRegisterAll1->trigger();
+                return true;
+            },
+            [](TfrmAlign& a) {
+                if (a.Run().AutoRegistering) return false;
+                EXPECT_EQ(a.lbFileList->item(a.lbFileList->count() - 1)->text().left(2), "*0");
+                a.btnDone->click();
+                return true;
+            }};
+}
+
+}  // namespace
+
 // The real frames from the menu, through Qt's dialogs: the same picture,
 // state file and trace as velmora-cli stack with the same click.
 TEST_F(MainWindow, AlignAndStackFromTheMenuGivesWhatTheCommandLineGives) {
     VT_REQUIRE_TESTDATA();
-    QStringList names;
-    for (int i = 1; i <= 10; ++i) names << QString::asprintf("m51_%03d.bmp", i);
-    for (const QString& name : names)
-        vt::WriteBytes(dir.file(name.toStdString()),
-                       vt::ReadBytes(vt::TestDataDir() + "/sky/m51/" + name.toStdString()));
+    const QStringList names = M51Frames(dir, 10);
     TfrmMain w;
-    std::vector<std::string> statuses;
-    DriveAlign({[&](TfrmAlign& a) {
-                    if (!a.lbFileList->isEnabled()) return false;  // still loading
-                    a.Auto81->trigger();
-                    QTest::mouseClick(a.Image1, Qt::LeftButton, {}, QPoint(251, 145));
-                    QTest::keyClick(a.lbFileList, Qt::Key_0);
-                    a.AutoRegisterAll1->trigger();
-                    return true;
-                },
-                [&](TfrmAlign& a) {
-                    if (a.Run().AutoRegistering) return false;
-                    EXPECT_EQ(a.lbFileList->item(9)->text(), "*0 m51_010.bmp");
-                    a.btnDone->click();
-                    return true;
-                }},
-               {Choose(dir.path(), names), Choose(dir.path(), {"window"})}, [&] { w.Median2Click(); });
+    DriveAlign(RegisterM51AndStack(), {Choose(dir.path(), names), Choose(dir.path(), {"window"})},
+               [&] { w.Median2Click(); });
     for (const char* name : {"AlignData.dat", "DebugData.txt"})
         ASSERT_TRUE(QFile::rename(QString::fromStdString(dir.file(name)), QString::fromStdString(dir.file(name) + ".window")));
     std::string files;
@@ -813,11 +828,7 @@ TEST_F(MainWindow, AlignAndStackFromTheMenuGivesWhatTheCommandLineGives) {
 // window says the stack was not written.
 TEST_F(MainWindow, StopWhileTheAlignWindowStacksWritesNoPicture) {
     VT_REQUIRE_TESTDATA();
-    QStringList names;
-    for (int i = 1; i <= 3; ++i) names << QString::asprintf("m51_%03d.bmp", i);
-    for (const QString& name : names)
-        vt::WriteBytes(dir.file(name.toStdString()),
-                       vt::ReadBytes(vt::TestDataDir() + "/sky/m51/" + name.toStdString()));
+    const QStringList names = M51Frames(dir, 3);
     TfrmMain w;
     QString bar, stopped;
     QTimer watch;
@@ -830,24 +841,10 @@ TEST_F(MainWindow, StopWhileTheAlignWindowStacksWritesNoPicture) {
             }
     });
     watch.start(0);
-    DriveAlign({[&](TfrmAlign& a) {
-                    if (!a.lbFileList->isEnabled()) return false;
-                    a.activateWindow();  // where a user's Escape goes
-                    a.Auto81->trigger();
-                    QTest::mouseClick(a.Image1, Qt::LeftButton, {}, QPoint(251, 145));
-                    QTest::keyClick(a.lbFileList, Qt::Key_0);
-                    a.AutoRegisterAll1->trigger();
-                    return true;
-                },
-                [&](TfrmAlign& a) {
-                    if (a.Run().AutoRegistering) return false;
-                    a.btnDone->click();
-                    return true;
-                }},
-               {Choose(dir.path(), names), On<QMessageBox>([&](QMessageBox& b) {
-                    stopped = b.windowTitle() + ": " + b.text();
-                    b.close();
-                })},
+    DriveAlign(RegisterM51AndStack(), {Choose(dir.path(), names), On<QMessageBox>([&](QMessageBox& b) {
+                                           stopped = b.windowTitle() + ": " + b.text();
+                                           b.close();
+                                       })},
                [&] { w.Average2Click(); });
     watch.stop();
     EXPECT_FALSE(bar.isEmpty());
