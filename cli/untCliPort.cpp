@@ -121,6 +121,9 @@ void TCliPort::SetStatus(const std::string& text) {
         ClearProgress();
         return;
     }
+    // While rows are reported the status changes row by row: the progress
+    // report draws it with its percentage a few times a second.
+    if (seriesRows_ && seriesTotal_ > 0) return;
     DrawLine(text);
 }
 
@@ -136,7 +139,12 @@ void TCliPort::DrawLine(const std::string& line) {
 }
 
 void TCliPort::Progress(int64_t done, int64_t total, const std::string& what) {
-    if (!tty_ || quiet_ || total <= 0) return;
+    if (total <= 0) {
+        seriesTotal_ = 0;
+        seriesRows_ = false;
+        return;
+    }
+    if (!tty_ || quiet_) return;
     const auto now = std::chrono::steady_clock::now();
     const bool rows = what.empty();
     if (total != seriesTotal_ || rows != seriesRows_ || done < lastDone_) {
