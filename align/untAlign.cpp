@@ -74,6 +74,7 @@ void TAlignRun::LoadAlignData() {
 }
 
 void TAlignRun::AppendDebugLine(const std::string& text) {
+    if (!Trace) return;
     // Appending creates the file when it is missing; a line that cannot be
     // written is lost, as a trace may lose it.
     std::FILE* f = std::fopen(StatePath(kDebugDataFile).c_str(), "a");
@@ -250,7 +251,9 @@ bool TAlignRun::ImageMouseDown(int x, int y) {
 bool TAlignRun::LockOnStar(int& x, int& y, double& fracX, double& fracY) {
     if (view_.Empty()) return false;
     // The crosshair is for the eye: the lock reads the frame without it.
-    return ::LockOnStar(GreyPlaneOf(view_), Radius, x, y, fracX, fracY);
+    const TGreyPlane plane = GreyPlaneOf(view_);
+    if (Centroid) return Centroid(plane, Radius, x, y, fracX, fracY);
+    return ::LockOnStar(plane, Radius, x, y, fracX, fracY);
 }
 
 void TAlignRun::LockFrame(int frame, int point, int x, int y, double fracX, double fracY) {

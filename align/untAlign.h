@@ -37,6 +37,12 @@ public:
     // from (LastPathOpen, once the open step has run), as the program always
     // has; the command line keeps them in the current folder.
     bool StateFolderFromOpen = false;
+    // The lock of a click and of Auto Register All; the half-maximum window
+    // lock by default. The command line may refine it.
+    std::function<bool(const TGreyPlane& plane, int radius, int& x, int& y, double& fracX, double& fracY)> Centroid;
+    // Whether clicks and placements are traced in "DebugData.txt"; a run
+    // that only measures (velmora-cli register) leaves the file alone.
+    bool Trace = true;
     // How a purge removes a frame's file; deleted for good by default.
     std::function<void(const std::string&)> RemoveFile;
 

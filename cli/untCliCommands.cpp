@@ -21,6 +21,7 @@
 #include "untCliPrescaleFrames.h"
 #include "untCliRename.h"
 #include "untCliRepair.h"
+#include "untCliRegister.h"
 #include "untCliStack.h"
 #include "untCliResizeFrames.h"
 #include "untBatch.h"
@@ -59,7 +60,8 @@ const std::vector<TCliCommand>& CliCommands() {
         CliCreateMedian(),   CliCreateFlatAvg(), CliDarkSubtract(), CliFlatField(),
         CliPrescale(),       CliFindHighAndLow(), CliToFits(),     CliToGrayscale(),
         CliRename(),         CliResizeFrames(),  CliErode(),        CliStripTopAndBottom(),
-        CliStripSides(),     CliVerticalBars(),  CliFixEdges(),     CliStack(),
+        CliStripSides(),     CliVerticalBars(),  CliFixEdges(),     CliRegister(),
+        CliStack(),
         CliProcess(),
     };
     return commands;

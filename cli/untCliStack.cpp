@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "untAlign.h"
+#include "untCliRegister.h"
 #include "untBatch.h"
 #include "untFileNames.h"
 
@@ -91,32 +92,23 @@ void CheckLockCount(size_t locks, int frames) {
                         std::to_string(frames) + " frame" + (frames == 1 ? "" : "s") + ": give one line per frame");
 }
 
-// What a user does in the window before "Done". False when a lock failed
-// (the window's message has been shown).
-bool LockFrames(TAlignRun& run, const THandLock* star, int radius, const std::vector<THandLock>& locks) {
-    if (star) {
-        run.SelectRadius(radius);
-        if (!run.ImageMouseDown(star->x, star->y)) return false;
-        run.DigitKey(0);
-        return run.StartAutoRegister() && run.AutoRegisterPass(run.FrameCount);
-    }
-    if (!locks.empty()) {
-        run.SelectRadius(1);
-        for (int i = 0; i < run.FrameCount; ++i) {
-            const THandLock& lock = locks[static_cast<size_t>(i)];
-            // Manual placement: the click is the lock. Clicking does not need
-            // the frame on screen, so it is not read again to be shown.
-            run.CurrentFrame = i;
-            (void)run.ImageMouseDown(lock.x, lock.y);
-            if (lock.hasFractions) {
-                run.ClickFracX = lock.fracX;
-                run.ClickFracY = lock.fracY;
-            }
-            (void)run.AssignReference(i, 0, run.ClickX, run.ClickY, run.ClickFracX, run.ClickFracY);
+// What a user does in the window with locks typed by hand: each frame's
+// click is its lock.
+void LockByHand(TAlignRun& run, const std::vector<THandLock>& locks) {
+    run.SelectRadius(1);
+    for (int i = 0; i < run.FrameCount; ++i) {
+        const THandLock& lock = locks[static_cast<size_t>(i)];
+        // Manual placement: the click is the lock. Clicking does not need
+        // the frame on screen, so it is not read again to be shown.
+        run.CurrentFrame = i;
+        (void)run.ImageMouseDown(lock.x, lock.y);
+        if (lock.hasFractions) {
+            run.ClickFracX = lock.fracX;
+            run.ClickFracY = lock.fracY;
         }
-        run.CurrentFrame = 0;
+        (void)run.AssignReference(i, 0, run.ClickX, run.ClickY, run.ClickFracX, run.ClickFracY);
     }
-    return true;
+    run.CurrentFrame = 0;
 }
 
 }  // namespace
@@ -124,7 +116,8 @@ bool LockFrames(TAlignRun& run, const THandLock* star, int radius, const std::ve
 TCliCommand CliStack() {
     TCliCommand command = MakeCliCommand(
         "stack", "align frames on a star and combine them into one picture",
-        "[--rule RULE] [--scale N] (--star X,Y [--radius R] | --locks CSV) FRAME... -o OUT\n"
+        "[--rule RULE] [--scale N] [--best P]\n"
+        "       (--star X,Y|auto [--radius R] [--centroid METHOD] | --locks CSV) FRAME... -o OUT\n"
         "       velmora-cli stack [--rule RULE] [--scale N] -o OUT",
         "Does what a user does in the align window, without the window: locks every\n"
         "frame to the Base reference point, places the frames so that their locked\n"
@@ -140,10 +133,17 @@ TCliCommand CliStack() {
         "               A frame in which the lock loses the star ends the command with\n"
         "               \"Lock lost. Rereference this frame.\", the frame's name and\n"
         "               exit status 1; no picture and no alignment state are written.\n"
+        "               --star auto chooses the star in the first frame (see\n"
+        "               'velmora-cli register --help'); --centroid refined refines each\n"
+        "               lock with a fitted model, as register does.\n"
         "  --locks CSV  locks frame i by hand at line i of CSV (blank lines skipped):\n"
         "               \"x,y\" is the star's pixel in that frame; \"x,y,fracx,fracy\"\n"
         "               adds the parts of a pixel (0 up to 1) that fp-average shifts by.\n"
-        "               One line per frame.\n"
+        "               One line per frame; 'velmora-cli register -o CSV' writes them.\n"
+        "\n"
+        "--best P stacks only the P % of the frames whose star is sharpest (the\n"
+        "smallest FWHM, measured around each lock); the others are left out as\n"
+        "excluding them in the align window does. The choice is printed.\n"
         "\n"
         "Rules (--rule, default average):\n"
         "  average         the mean of the frames' levels, rounded down, as a grey\n"
@@ -170,8 +170,10 @@ TCliCommand CliStack() {
         "points other than the Base are not saved). The frames are never changed.",
         {{"rule", 0, "RULE", "average, sum, median, median-average, median-sum, fp-average or wcmy (default average)"},
          {"scale", 0, "N", "divisor of sum and median-sum, a whole number from 1 (default 1, none)"},
-         {"star", 0, "X,Y", "lock the first frame on the star near pixel X,Y and register the others"},
+         {"star", 0, "X,Y|auto", "lock the first frame on the star near pixel X,Y (or one chosen) and register the others"},
          {"radius", 0, "R", "centroid radius of --star: 4, 8, 16 or 32 (default 16)"},
+         {"centroid", 0, "METHOD", "lock of --star: halfmax (the window's, default) or refined (a fitted model)"},
+         {"best", 0, "P", "stack only the P % of frames with the sharpest star"},
          {"locks", 0, "CSV", "lock each frame by hand at its line of CSV"},
          {"output", 'o', "OUT", "the picture to write"}},
         [](const TCliArgs& args, TCliPort& port, TMainState& state) {
@@ -184,12 +186,10 @@ TCliCommand CliStack() {
 
             if (args.Has("star") && args.Has("locks")) throw ECliUsage("give --star or --locks, not both");
             if (args.Has("radius") && !args.Has("star")) throw ECliUsage("--radius goes with --star");
-            THandLock star;
-            if (args.Has("star") && !ReadLock(args.Value("star"), false, &star))
-                throw ECliUsage("--star takes the pixel as X,Y (whole numbers)");
-            const std::string radiusText = args.Value("radius", "16");
-            if (radiusText != "4" && radiusText != "8" && radiusText != "16" && radiusText != "32")
-                throw ECliUsage("--radius must be 4, 8, 16 or 32");
+            if (args.Has("centroid") && !args.Has("star")) throw ECliUsage("--centroid goes with --star");
+            TStarOptions star;
+            if (args.Has("star")) star = ReadStarOptions(args);
+            const double best = args.Has("best") ? ReadBestPercent(args.Value("best")) : 100.0;
             std::vector<THandLock> locks;
             if (args.Has("locks")) locks = ReadLocksFile(args.Value("locks"));
             if (!args.files.empty()) {
@@ -214,12 +214,15 @@ TCliCommand CliStack() {
                 return;
             }
             if (!locks.empty()) CheckLockCount(locks.size(), run.FrameCount);
-            if (!LockFrames(run, args.Has("star") ? &star : nullptr, std::stoi(radiusText), locks)) {
-                // The window shows the frame; a script needs its name.
-                const aligndata& lost = run.Frames[static_cast<size_t>(run.CurrentFrame)];
-                std::fprintf(stderr, "  frame %d of %d: %s\n", run.CurrentFrame + 1, run.FrameCount, lost.fileName.c_str());
-                port.MarkFailed();
-                return;
+            std::vector<TFrameMeasure> measures;
+            if (args.Has("star")) {
+                if (!RegisterOnStar(run, port, star, measures)) return;
+            } else if (!locks.empty()) {
+                LockByHand(run, locks);
+            }
+            if (args.Has("best")) {
+                if (measures.empty()) MeasureLocks(run, star.radius, measures);
+                KeepSharpest(run, best, measures);
             }
             if (!run.Done() || !run.Stack()) return;
             run.SaveResult();

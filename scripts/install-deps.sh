@@ -5,7 +5,7 @@
 #   scripts/install-deps.sh --bench  also the benchmark peers
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build pkg-config libgtest-dev
+packages=(build-essential cmake ninja-build pkg-config libgtest-dev libeigen3-dev
           qt6-base-dev libxkbcommon-dev fonts-dejavu-core xvfb xauth
           python3 python3-pil python3-numpy fitsverify)
 if [ "${1:-}" = "--bench" ]; then
