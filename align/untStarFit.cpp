@@ -151,6 +151,7 @@ TStarFit FitStar(const TGreyPlane& plane, int cx, int cy, int radius) {
     for (int dy = -1, sx = px, sy = py; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx)
             if (plane.at(sx + dx, sy + dy) > plane.at(px, py)) px = sx + dx, py = sy + dy;
+    fit.brightest = plane.at(px, py);
     const double top = plane.at(px, py) - w.background;
     if (top < std::max(5.0 * w.noise, 3.0)) {
         fit.failure = "no star at the search point";

@@ -15,7 +15,7 @@ struct TStarFit {
     double fwhm = 0.0;                // their geometric mean
     double amplitude = 0.0;           // the model's height above the background
     double background = 0.0;
-    int brightest = 0;                // the brightest pixel of the window
+    int brightest = 0;                // the star's brightest pixel (the window's, when no star was found)
     int pixelsUsed = 0;               // those fitted (saturated ones are left out)
     std::string failure;              // why not ok
 };

@@ -27,21 +27,34 @@ void SkyAndNoise(const TGreyPlane& plane, double& sky, double& noise) {
     noise = std::max(1.4826 * median(sample), 0.5);
 }
 
-// Pixels brighter than their left and upper neighbours and at least as
-// bright as the others: one maximum per flat top.
-std::vector<TPeak> LocalMaxima(const TGreyPlane& plane, int threshold) {
+// The summits of the picture smoothed over 3 x 3 pixels (noise on a
+// star's flank makes no summit of its own there): pixels whose 3 x 3 sum is
+// above `threshold`, larger than those of their left and upper neighbours
+// and at least those of the others, one per flat top. Each is placed on the
+// brightest pixel of its 3 x 3, with that pixel's value.
+std::vector<TPeak> Summits(const TGreyPlane& plane, int threshold) {
+    const int w = plane.width, h = plane.height;
+    std::vector<int> sum(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+    auto at = [&](int x, int y) -> int& { return sum[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)]; };
+    for (int y = 1; y + 1 < h; ++y)
+        for (int x = 1; x + 1 < w; ++x) {
+            int s = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) s += plane.at(x + dx, y + dy);
+            at(x, y) = s;
+        }
     std::vector<TPeak> peaks;
-    for (int y = 1; y + 1 < plane.height; ++y)
-        for (int x = 1; x + 1 < plane.width; ++x) {
-            const int v = plane.at(x, y);
+    for (int y = 2; y + 2 < h; ++y)
+        for (int x = 2; x + 2 < w; ++x) {
+            const int v = at(x, y);
             if (v < threshold) continue;
-            if (v <= plane.at(x - 1, y) || v <= plane.at(x - 1, y - 1) || v <= plane.at(x, y - 1) ||
-                v <= plane.at(x + 1, y - 1))
-                continue;
-            if (v < plane.at(x + 1, y) || v < plane.at(x - 1, y + 1) || v < plane.at(x, y + 1) ||
-                v < plane.at(x + 1, y + 1))
-                continue;
-            peaks.push_back({x, y, v});
+            if (v <= at(x - 1, y) || v <= at(x - 1, y - 1) || v <= at(x, y - 1) || v <= at(x + 1, y - 1)) continue;
+            if (v < at(x + 1, y) || v < at(x - 1, y + 1) || v < at(x, y + 1) || v < at(x + 1, y + 1)) continue;
+            TPeak peak{x, y, plane.at(x, y)};
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (plane.at(x + dx, y + dy) > peak.v) peak = {x + dx, y + dy, plane.at(x + dx, y + dy)};
+            peaks.push_back(peak);
         }
     std::stable_sort(peaks.begin(), peaks.end(), [](const TPeak& a, const TPeak& b) { return a.v > b.v; });
     return peaks;
@@ -54,8 +67,9 @@ TStarChoice PickReferenceStar(const TGreyPlane& plane, int radius) {
     if (plane.width <= 4 * radius || plane.height <= 4 * radius) return choice;
     double sky = 0, noise = 0;
     SkyAndNoise(plane, sky, noise);
-    const int threshold = static_cast<int>(std::ceil(sky + std::max(8.0 * noise, 10.0)));
-    const std::vector<TPeak> peaks = LocalMaxima(plane, threshold);
+    // A 3 x 3 sum has three times the noise of a pixel.
+    const int threshold = static_cast<int>(std::ceil(9.0 * sky + std::max(24.0 * noise, 30.0)));
+    const std::vector<TPeak> peaks = Summits(plane, threshold);
     // The brightest few hundred are enough to find a star among; the rest
     // still count as neighbours.
     const size_t looked = std::min<size_t>(peaks.size(), 400);
@@ -110,9 +124,11 @@ std::string ChoiceText(const TStarChoice& c, int radius) {
         char nearest[64] = "no comparable star in the frame";
         if (c.nearest >= 0) std::snprintf(nearest, sizeof nearest, "the nearest comparable star %.0f px away", c.nearest);
         std::snprintf(text, sizeof text,
-                      "the star at %d,%d: the brightest of %d candidates that is unsaturated (peak %d), round "
-                      "(FWHM %.2f x %.2f px), isolated (%s; %d needed) and at least %d px from the edges",
-                      c.x, c.y, c.candidates, c.peak, c.fit.fwhmX, c.fit.fwhmY, nearest, 2 * radius, 2 * radius);
+                      "the star at %d,%d: unsaturated (peak %d), round (FWHM %.2f x %.2f px), isolated (%s, %d "
+                      "needed) and at least %d px from the edges; %d brighter candidates were passed over (%d "
+                      "saturated, %d near an edge, %d crowded, %d not round)",
+                      c.x, c.y, c.peak, c.fit.fwhmX, c.fit.fwhmY, nearest, 2 * radius, 2 * radius, c.candidates - 1,
+                      c.saturated, c.atEdge, c.crowded, c.notRound);
     } else {
         std::snprintf(text, sizeof text,
                       "no star fit to lock on with radius %d: of %d candidates %d are saturated (peak 250 or "
