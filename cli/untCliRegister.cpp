@@ -1,6 +1,7 @@
 #include "untCliRegister.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -82,10 +83,7 @@ bool RegisterOnStar(TAlignRun& run, TCliPort& port, const TStarOptions& o, std::
         locked = run.StartAutoRegister() && run.AutoRegisterPass(run.FrameCount);
     }
     run.Centroid = nullptr;
-    std::vector<TLockReport> reports;
-    for (const auto& m : measures) reports.push_back(m.lock);
-    MeasureLocks(run, o.radius, measures);
-    for (size_t i = 0; i < measures.size(); ++i) measures[i].lock = reports[i];
+    MeasureLocks(run, o.radius, measures);  // keeps each frame's lock report
     if (!locked) {
         // The window shows the frame; a script needs its name.
         port.ClearProgress();
@@ -170,8 +168,11 @@ void WriteLocks(TCliPort& port, const std::string& path, const std::vector<TFram
         text += line;
     }
     std::string error;
-    if (!ReplaceFileContents(path, text.data(), text.size(), &error))
-        port.MessageBox("Cannot write " + path + ": " + error, "Error", TMsgButtons::Ok);
+    if (!ReplaceFileContents(path, text.data(), text.size(), &error)) {
+        // The writer's own words name the file and the system's reason.
+        if (!error.empty()) error[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(error[0])));
+        port.MessageBox(error, "Error", TMsgButtons::Ok);
+    }
 }
 
 }  // namespace
